@@ -1,0 +1,26 @@
+// The stereo codec: PCM capture and playback and its mixer controls.
+#ifndef DRVLIB_SOUND_H
+#define DRVLIB_SOUND_H
+
+enum Sound_Mode
+{
+    SOUND_MODE_PLAY = 0,
+    SOUND_MODE_REC = 1,
+    SOUND_MODE_REC_MONITOR = 2,
+};
+
+void SND_ValInit(void);
+void SND_ValExit(void);
+void SND_CloseMixer(void);
+int SND_Init(int nMode, int nRate, int nBits, int nChannels);
+void SND_Exit(void);
+int SND_Read(void* pBuffer, int nBytes);
+int SND_Write(const void* pBuffer, int nBytes);
+void SND_Wait(void);
+int SND_SetMixer(const char* szControl, const char* szValue);
+int SND_SetPlayVolume(int nLevel);
+int SND_SetRecVolume(int nLevel);
+int SND_DAC_Mute(int bOn);
+int SND_ADC_Mute(int bOn);
+
+#endif

@@ -1,0 +1,15 @@
+// Recorder functions and flags of the player/recorder screen.
+#ifndef MIDDLEWARE_GUI_RECORDER_H
+#define MIDDLEWARE_GUI_RECORDER_H
+
+extern int g_bRecording;
+extern int g_bRecPause;
+extern int g_bPhotoCaptured;
+extern int g_bAfterRecording;
+extern int g_bAfterRecMode;
+
+int REC_IsRecording(void);
+void REC_Start(void);
+void REC_Stop(void);
+
+#endif

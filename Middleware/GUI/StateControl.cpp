@@ -1,0 +1,30 @@
+// Card, USB and HDMI watching arrive with the state control issue; until then
+// the thread only serves sync requests and takes part in the end meeting.
+#include "Middleware/GUI/StateControl.h"
+
+#include "Lib/Global.h"
+#include "Lib/Sys.h"
+#include "Lib/Thread.h"
+
+int g_bSdCard = 0;
+int g_bSdCardFormatReq = 0;
+int g_bSdCardFormatting = 0;
+int g_bUsbMode = 0;
+int g_bExtAudio = 0;
+int g_bHdmi = 0;
+int g_bCameraFlip = 0;
+int g_bSyncReq = 0;
+int g_bPowerOffReq = 0;
+
+void* StateControlThread(void* pArg)
+{
+    while (!g_bQuit) {
+        if (g_bSyncReq) {
+            g_bSyncReq = 0;
+            SYS_sync();
+        }
+        SleepMS(333);
+    }
+    Rendezvous_meet(g_hRendezvousCleanup);
+    return nullptr;
+}

@@ -1,0 +1,13 @@
+// Camera capture arrives with the video issue; until then the thread idles.
+#include "Middleware/VPFE/Capture.h"
+
+#include "Lib/Global.h"
+
+void* CaptureTread(void* pArg)
+{
+    gblIdleThreadBody();
+    return nullptr;
+}
+
+int VPFE_GetCameraReg(int nReg, unsigned long* pdwValue) { return 0; }
+int VPFE_SetCameraReg(int nReg, unsigned long dwValue) { return 0; }

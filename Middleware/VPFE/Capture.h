@@ -1,0 +1,19 @@
+// The capture thread: camera frames, previews, scaling and snapshots.
+#ifndef MIDDLEWARE_VPFE_CAPTURE_H
+#define MIDDLEWARE_VPFE_CAPTURE_H
+
+#include "media-stack/Dmai.h"
+
+struct CaptureEnv
+{
+    Fifo_Handle hOutFifo;  // FIFO B: captured frames to the video thread
+    Fifo_Handle hInFifo;   // FIFO A: capture buffers given back
+};
+
+void* CaptureTread(void* pArg);
+
+// Camera sensor registers for the debug console; 0 while no capture device exists.
+int VPFE_GetCameraReg(int nReg, unsigned long* pdwValue);
+int VPFE_SetCameraReg(int nReg, unsigned long dwValue);
+
+#endif

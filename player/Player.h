@@ -1,0 +1,14 @@
+// The player: opening, playing and pacing MOV, WAV and JPEG files.
+#ifndef PLAYER_PLAYER_H
+#define PLAYER_PLAYER_H
+
+int PL_Init(void);
+int PL_IsPlaying(void);
+int PL_GetSlideShowing(void);
+int PL_Stop(int bWait);
+void PL_Close(void);
+
+void* PlayAudioThread(void* pArg);
+void* PlayVideoThread(void* pArg);
+
+#endif

@@ -1,0 +1,31 @@
+#include "sim/board/Devices.h"
+
+#include <cstring>
+
+namespace vrec::board {
+
+namespace {
+
+struct DeviceNode
+{
+    const char* path;
+    DeviceFactory open;
+};
+
+const DeviceNode kDeviceNodes[] = {
+    {"/dev/msp430", OpenMsp430},
+    {"/dev/mmcblk0", OpenCardDevice},
+    {"/dev/mmcblk0p1", OpenCardPartition},
+};
+
+}  // namespace
+
+DeviceFactory FindDeviceNode(const std::string& path)
+{
+    for (const DeviceNode& node : kDeviceNodes)
+        if (path == node.path)
+            return node.open;
+    return nullptr;
+}
+
+}  // namespace vrec::board

@@ -1,0 +1,101 @@
+#include "sim/board/HardwareState.h"
+
+#include "sim/board/KeyBits.h"
+
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vrec::board {
+
+namespace {
+
+bool SameLayout(const HardwareState& state)
+{
+    return state.magic == kStateMagic && state.version == kStateVersion && state.size == sizeof(HardwareState) &&
+           state.initialised == 1;
+}
+
+}  // namespace
+
+void ResetHardwareState(HardwareState& state)
+{
+    std::memset(static_cast<void*>(&state), 0, sizeof(state));
+    state.magic = kStateMagic;
+    state.version = kStateVersion;
+    state.size = sizeof(HardwareState);
+
+    state.keys.mask = keybit::kCameraSw | keybit::kPhoneDetect;
+    SetBatteryLevel(state, 7);
+    state.power.inputVolume = 96;
+    state.leds.backlight = 0;
+    for (auto& fb : state.display.fb) {
+        fb.colorKey = 0xF81F;
+        fb.windowEnabled = 0;
+    }
+    // A fresh board's clock has never been set: it starts at the epoch.
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    int64_t hostUs = static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+    state.clock.rtcOffsetUs = -hostUs;
+    state.clock.systemOffsetUs = -hostUs;
+    // A simple EDID header so that a sink answers.
+    static const uint8_t kEdidHeader[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    for (int i = 0; i < 8; ++i)
+        state.hdmi.edid[i] = kEdidHeader[i];
+    state.initialised = 1;
+}
+
+void SetKeyBits(HardwareState& state, uint32_t bits, bool on)
+{
+    uint32_t old = state.keys.mask.load();
+    uint32_t next;
+    do {
+        next = on ? (old | bits) : (old & ~bits);
+    } while (!state.keys.mask.compare_exchange_weak(old, next));
+    if (next != old)
+        state.keys.changes.fetch_add(1);
+}
+
+void SetBatteryLevel(HardwareState& state, int level)
+{
+    if (level < 0)
+        level = 0;
+    if (level > 7)
+        level = 7;
+    state.power.batteryLevel = level;
+    // 3.0 V to 4.2 V over the levels, in units of 20 mV above 1 V.
+    state.power.batteryVoltage = 100 + level * 10;
+}
+
+HardwareStateFile::HardwareStateFile(const std::string& root)
+{
+    std::string path = root + "/hardware.state";
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    struct stat st;
+    bool fresh = fstat(fd, &st) != 0 || st.st_size != static_cast<off_t>(sizeof(HardwareState));
+    if (fresh && ftruncate(fd, sizeof(HardwareState)) != 0) {
+        close(fd);
+        return;
+    }
+    void* p = mmap(nullptr, sizeof(HardwareState), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    close(fd);
+    if (p == MAP_FAILED)
+        return;
+    state_ = static_cast<HardwareState*>(p);
+    if (fresh || !SameLayout(*state_))
+        ResetHardwareState(*state_);
+}
+
+HardwareStateFile::~HardwareStateFile()
+{
+    if (state_)
+        munmap(state_, sizeof(HardwareState));
+}
+
+}  // namespace vrec::board

@@ -1,0 +1,180 @@
+// The hardware state of the simulated board, shared through a memory-mapped
+// file in the board root by the firmware process, the board tools and the
+// front end. Every field is a lock-free atomic so that any side may read or
+// write it at any time.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace vrec::board {
+
+constexpr uint32_t kStateMagic = 0x56524543;  // "VREC"
+constexpr uint32_t kStateVersion = 1;
+
+using AtomicInt = std::atomic<int32_t>;
+using AtomicWord = std::atomic<uint32_t>;
+using AtomicLong = std::atomic<int64_t>;
+
+// Key lines of "/dev/vreckey": bits 0..23 of the key mask. F1 is not here;
+// the power controller reports it.
+struct KeyLines
+{
+    AtomicWord mask;
+    AtomicWord changes;  // raised whenever mask changes
+};
+
+struct PowerController
+{
+    AtomicInt batteryLevel;    // 0..7
+    AtomicInt batteryVoltage;  // byte
+    AtomicInt adapter;         // mains adapter connected
+    AtomicInt f1Pressed;
+    AtomicInt inputVolume;     // knob, 0..127
+    AtomicInt batteryType;     // last type set by the firmware: 0 alkaline, 1 NiMH
+    AtomicInt powerOffStarted;
+    AtomicInt powerCut;
+    AtomicInt lcdReset;
+};
+
+// What a person sees of the LEDs and backlight (1 = lit).
+struct Leds
+{
+    AtomicInt rec;
+    AtomicInt peak;
+    AtomicInt camera;
+    AtomicInt backlight;  // level, 0 = off
+    AtomicWord recChanges;
+    AtomicWord peakChanges;
+    AtomicWord cameraChanges;
+    AtomicWord backlightChanges;
+};
+
+struct Hdmi
+{
+    AtomicInt cable;        // mirrors key bit 22
+    AtomicInt sink;         // a display answers on the cable
+    AtomicInt muted;
+    AtomicInt videoFormat;
+    AtomicInt audioBits;
+    AtomicInt audioRate;
+    AtomicInt audioWidth;
+    std::atomic<uint8_t> registers[256];
+    std::atomic<uint8_t> edid[256];
+};
+
+struct Usb
+{
+    AtomicInt cable;         // mirrors key bit 23
+    AtomicInt gadgetLoaded;  // the card is exported as mass storage
+};
+
+constexpr int kCardNameSize = 64;
+
+struct CardSlot
+{
+    AtomicInt inserted;  // mirrors key bit 20
+    AtomicInt writeProtected;
+    AtomicWord changes;
+    char name[kCardNameSize];  // card in the slot (a folder under cards/)
+};
+
+// One OSD frame-buffer device ("/dev/fb0" or "/dev/fb2").
+struct FrameBufferState
+{
+    AtomicInt open;
+    AtomicInt xres;
+    AtomicInt yres;
+    AtomicInt lineLength;
+    AtomicInt shownBank;
+    AtomicInt zoom;
+    AtomicInt colorKey;
+    AtomicInt colorKeyEnabled;
+    AtomicInt windowEnabled;
+    AtomicInt blanked;
+    AtomicWord flips;
+};
+
+struct Display
+{
+    FrameBufferState fb[2];  // [0] "/dev/fb0" (HDMI), [1] "/dev/fb2" (LCD)
+    AtomicInt videoOutput;   // 0 LCD, 1 HDMI: where the video planes go
+    AtomicWord videoFrames;
+};
+
+struct Clock
+{
+    AtomicLong rtcOffsetUs;     // RTC = host time + offset (runs while powered off)
+    AtomicLong systemOffsetUs;  // system clock = host time + offset (set at power-on, by "date")
+};
+
+struct Firmware
+{
+    AtomicInt pid;             // firmware process, 0 when none runs
+    AtomicInt rebootRequested; // "reboot" was run
+    AtomicWord syncs;          // sync calls
+    AtomicWord boots;
+};
+
+struct Camera
+{
+    AtomicInt scene;       // test scene choice
+    AtomicInt frameCount;
+    AtomicInt reserved[14];
+};
+
+struct SoundCard
+{
+    AtomicInt reserved[64];
+};
+
+struct HardwareState
+{
+    uint32_t magic;
+    uint32_t version;
+    uint32_t size;
+    uint32_t initialised;
+    KeyLines keys;
+    PowerController power;
+    Leds leds;
+    Hdmi hdmi;
+    Usb usb;
+    CardSlot card;
+    Display display;
+    Clock clock;
+    Firmware firmware;
+    Camera camera;
+    SoundCard sound;
+    uint8_t spare[4096];
+};
+
+static_assert(std::atomic<int32_t>::is_always_lock_free, "shared atomics must be lock-free");
+static_assert(std::atomic<int64_t>::is_always_lock_free, "shared atomics must be lock-free");
+
+// Maps "<root>/hardware.state", creating it with the defaults of a new
+// board when it is missing or of another layout.
+class HardwareStateFile
+{
+public:
+    explicit HardwareStateFile(const std::string& root);
+    ~HardwareStateFile();
+    HardwareStateFile(const HardwareStateFile&) = delete;
+    HardwareStateFile& operator=(const HardwareStateFile&) = delete;
+
+    HardwareState& state() { return *state_; }
+    bool ok() const { return state_ != nullptr; }
+
+private:
+    HardwareState* state_ = nullptr;
+};
+
+// Defaults of a board fresh from the factory: battery full, no adapter,
+// no cables, CAMERA_SW on, no headphones, clock not set.
+void ResetHardwareState(HardwareState& state);
+
+// Key-line helpers that keep the detect bits and the device states together.
+void SetKeyBits(HardwareState& state, uint32_t bits, bool on);
+void SetBatteryLevel(HardwareState& state, int level);
+
+}  // namespace vrec::board
