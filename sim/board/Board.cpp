@@ -97,6 +97,8 @@ bool Board::PowerOn(std::string* why)
         *why = "cannot map the hardware state of " + paths_.root();
         return false;
     }
+    // The device's console is a serial line: its output appears line by line.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
     PowerOnBoard(paths_, cards_, state());
     state().firmware.pid = static_cast<int32_t>(getpid());
 
