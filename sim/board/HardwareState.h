@@ -96,11 +96,18 @@ struct FrameBufferState
     AtomicWord flips;
 };
 
+// The OSD memory of "/dev/fb0" and "/dev/fb2" lives in "<root>/fb0.mem" and
+// "<root>/fb2.mem" (two banks each); the video planes under the OSD in
+// "<root>/video-lcd.plane" (240 x 320, 4:2:2 interleaved, as the panel is
+// mounted) and "<root>/video-hdmi.plane" (up to 1280 x 720, 4:2:2).
 struct Display
 {
     FrameBufferState fb[2];  // [0] "/dev/fb0" (HDMI), [1] "/dev/fb2" (LCD)
     AtomicInt videoOutput;   // 0 LCD, 1 HDMI: where the video planes go
     AtomicWord videoFrames;
+    AtomicInt lcdVideoShown;     // the LCD video plane holds a picture
+    AtomicInt hdmiVideoWidth;    // 1280 or 640; 0 while no HDMI video is shown
+    AtomicInt hdmiVideoHeight;
 };
 
 struct Clock
