@@ -59,6 +59,10 @@ time_t SYS_time(time_t* t);
 int SYS_pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*routine)(void*), void* arg);
 int SYS_setpriority(int which, id_t who, int prio);
 
+// Lets the board observe a state of the program that no device shows (the
+// active screen, for the front end's checks). The device ignores it.
+void SYS_NoteState(const char* szName, const char* szValue);
+
 // Turns a shell command line into the one "/bin/sh -c" runs. Returns 0 and
 // writes at most size bytes (NUL included) into out, -1 if it does not fit.
 int SYS_ShellCommand(const char* cmd, char* out, size_t size);

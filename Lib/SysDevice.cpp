@@ -45,6 +45,7 @@ int SYS_pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*ro
     return pthread_create(thread, attr, routine, arg);
 }
 int SYS_setpriority(int which, id_t who, int prio) { return setpriority(static_cast<__priority_which_t>(which), who, prio); }
+void SYS_NoteState(const char* szName, const char* szValue) {}
 int SYS_ShellCommand(const char* cmd, char* out, size_t size)
 {
     size_t n = strlen(cmd);

@@ -1,5 +1,5 @@
 // The frame-buffer devices arrive with the drawing issue; until then both
-// outputs are black and snapshots cannot be written.
+// outputs are black.
 #include "sim/board/Compositor.h"
 
 namespace vrec::board {
@@ -16,13 +16,6 @@ RgbImage ComposeLcd(const std::string& root, const HardwareState& state)
 RgbImage ComposeHdmi(const std::string& root, const HardwareState& state)
 {
     return {};
-}
-
-bool WritePng(const RgbImage& image, const std::string& path, std::string* why)
-{
-    if (why)
-        *why = "PNG snapshots are not available yet";
-    return false;
 }
 
 }  // namespace vrec::board

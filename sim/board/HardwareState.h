@@ -116,12 +116,16 @@ struct Clock
     AtomicLong systemOffsetUs;  // system clock = host time + offset (set at power-on, by "date")
 };
 
+constexpr int kNoteSize = 32;
+
 struct Firmware
 {
     AtomicInt pid;             // firmware process, 0 when none runs
     AtomicInt rebootRequested; // "reboot" was run
     AtomicWord syncs;          // sync calls
     AtomicWord boots;
+    AtomicWord screenChanges;
+    char activeScreen[kNoteSize];  // noted by the program (SYS_NoteState "screen")
 };
 
 struct Camera

@@ -384,6 +384,17 @@ int SYS_setpriority(int which, id_t who, int prio)
     return setpriority(static_cast<__priority_which_t>(which), who, prio);
 }
 
+void SYS_NoteState(const char* szName, const char* szValue)
+{
+    if (!szName || !szValue)
+        return;
+    vrec::board::Firmware& firmware = B().state().firmware;
+    if (std::strcmp(szName, "screen") == 0) {
+        std::snprintf(firmware.activeScreen, sizeof(firmware.activeScreen), "%s", szValue);
+        firmware.screenChanges.fetch_add(1);
+    }
+}
+
 int SYS_ShellCommand(const char* cmd, char* out, size_t size)
 {
     std::string mapped = B().paths().MapCommand(cmd ? cmd : "", B().toolDir());
