@@ -3,6 +3,7 @@
 #include "sim/board/BoardPaths.h"
 #include "sim/board/Card.h"
 #include "sim/board/HardwareState.h"
+#include "sim/board/KeyBits.h"
 #include "sim/board/Mounts.h"
 
 #include <cerrno>
@@ -174,8 +175,17 @@ void PowerOnBoard(const BoardPaths& paths, const CardStore& cards, HardwareState
     state.power.powerCut = 0;
     state.firmware.rebootRequested = 0;
     state.firmware.boots.fetch_add(1);
-    if (state.card.inserted && !cards.Inserted().empty())
+    // The slot link is the truth about the card (the state may be new).
+    std::string inserted = cards.Inserted();
+    if (inserted.empty()) {
+        state.card.inserted = 0;
+        SetKeyBits(state, keybit::kSdDetect, false);
+    } else {
+        std::snprintf(state.card.name, sizeof(state.card.name), "%s", inserted.c_str());
+        state.card.inserted = 1;
+        SetKeyBits(state, keybit::kSdDetect, true);
         HotplugCardInserted(paths, cards);
+    }
 }
 
 }  // namespace vrec::board

@@ -128,8 +128,11 @@ std::string BoardPaths::MapCommand(const std::string& command, const std::string
             continue;
         }
         std::string word = command.substr(i, end - i);
+        size_t eq = word.find('=');
         if (commandWord && !toolDir.empty() && std::find(tools.begin(), tools.end(), word) != tools.end())
             out += toolDir + "/" + word;
+        else if (eq != std::string::npos && eq + 1 < word.size() && word[eq + 1] == '/')
+            out += word.substr(0, eq + 1) + Map(word.substr(eq + 1));  // "of=/dev/..."
         else
             out += word;
         // Assignments before a command ("A=1 cmd") keep the command position.

@@ -301,10 +301,12 @@ int RunFdisk(Context& ctx)
     Exec(fdisk, args);
 }
 
-void EmptyTree(const std::string& dir)
+// Removes what a folder of the board holds (a card's tree, the settings partition).
+void EmptyTree(const Context& ctx, const std::string& dir)
 {
-    // Only ever a card's file tree inside the board root.
-    if (dir.find("/cards/") == std::string::npos)
+    const std::string inside = ctx.paths.root() + "/";
+    if (dir.size() <= inside.size() || dir.compare(0, inside.size(), inside) != 0 ||
+        dir.find("/..") != std::string::npos)
         return;
     std::vector<std::string> args = {"-rf", "--one-file-system"};
     DIR* d = opendir(dir.c_str());
@@ -344,7 +346,7 @@ int RunMkdosfs(Context& ctx)
     args.insert(args.end(), {"--offset", std::to_string(part.start / 512), part.file, std::to_string(part.size / 1024)});
     int status = RunProgram(mkfs, args, "", nullptr);
     if (status == 0)
-        EmptyTree(ctx.cards.SlotFiles());
+        EmptyTree(ctx, ctx.cards.SlotFiles());
     return status < 0 ? 1 : status;
 }
 
@@ -400,7 +402,7 @@ int RunFlashEraseall(Context& ctx)
     close(fd);
     // The settings partition is mounted at /mnt/mtd5: its files are gone.
     if (ctx.Device(dev) == "/dev/mtd5")
-        EmptyTree(ctx.paths.root() + "/mnt/mtd5");
+        EmptyTree(ctx, ctx.paths.root() + "/mnt/mtd5");
     std::printf("Erasing 128 Kibyte @ %llx -- 100 %% complete.\n", static_cast<unsigned long long>(part.size));
     return 0;
 }

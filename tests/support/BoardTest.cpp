@@ -4,6 +4,7 @@
 #include "Lib/Parameter.h"
 #include "sim/board/Board.h"
 #include "sim/board/BoardLayout.h"
+#include "sim/board/HardwareState.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +37,9 @@ int Shell(const std::string& command)
 std::string TemplateBoard()
 {
     std::string base = VREC_TEST_BOARDS;
-    std::string templ = base + "/.template";
+    // A new layout of the hardware state makes a new template.
+    std::string templ = base + "/.template-" + std::to_string(vrec::board::kStateVersion) + "-" +
+                        std::to_string(sizeof(vrec::board::HardwareState));
     struct stat st;
     if (stat((templ + "/hardware.state").c_str(), &st) == 0)
         return templ;
