@@ -17,10 +17,13 @@ void* PlayVideoThread(void* pArg)
     return nullptr;
 }
 
+static TH_THREAD* s_pPlayAudioThread = nullptr;
+static TH_THREAD* s_pPlayVideoThread = nullptr;
+
 int PL_Init(void)
 {
-    TH_CreateThread(PlayAudioThread, nullptr, nullptr);
-    TH_CreateThread(PlayVideoThread, nullptr, nullptr);
+    s_pPlayAudioThread = TH_CreateThread(PlayAudioThread, nullptr, nullptr);
+    s_pPlayVideoThread = TH_CreateThread(PlayVideoThread, nullptr, nullptr);
     return 1;
 }
 

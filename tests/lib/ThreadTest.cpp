@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 
 namespace {
 
@@ -83,6 +84,9 @@ TEST(Threads, CreatedThreadsRunTheirRoutineUnderTheLock)
         SleepMS(5);
     EXPECT_EQ(shared.counter, 40000);
     TH_DeleteLock(shared.hLock);
+    // The records are the caller's to keep; these threads are done with them.
+    free(a);
+    free(b);
 }
 
 TEST(ActionModeDeathTest, ModesOutsideTheRangeStopTheProgram)

@@ -152,7 +152,8 @@ protected:
 
     std::vector<std::string> Strace(const std::string& log)
     {
-        return {"strace", "-f", "-qq", "-y", "-e", kTraced, "-o", log};
+        // The leak checker cannot run under a tracer.
+        return {"env", "ASAN_OPTIONS=detect_leaks=0", "strace", "-f", "-qq", "-y", "-e", kTraced, "-o", log};
     }
 };
 
@@ -171,7 +172,7 @@ TEST_F(IsolationTest, StartAndQuit)
 TEST_F(IsolationTest, SettingsChangeFormatAndPowerOff)
 {
     std::string log = BoardRoot() + "/log/strace-probe.log";
-    std::string command = "cd " VREC_APP_ROOT " && VRECSIM_ROOT=" + BoardRoot() + " strace -f -qq -y -e " +
+    std::string command = "cd " VREC_APP_ROOT " && VRECSIM_ROOT=" + BoardRoot() + " ASAN_OPTIONS=detect_leaks=0 strace -f -qq -y -e " +
                           kTraced + " -o " + log + " " + VREC_ISOLATION_PROBE + " > " + BoardRoot() +
                           "/log/probe.out 2>&1";
     ASSERT_EQ(system(command.c_str()), 0) << ReadFile(BoardRoot() + "/log/probe.out");
