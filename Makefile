@@ -3,9 +3,10 @@
 #            undefined-behaviour sanitizers
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build build-asan run test check test-asan bench clean
+.PHONY: all deps build build-asan run test check test-asan test-tsan bench clean
 
 all: build
 
@@ -29,8 +30,9 @@ build-asan: deps $(ASAN_BUILD)/build.ninja
 run: build
 	cd $(BUILD)/approot && VRECSIM_ROOT=$(abspath $(BUILD))/board ../app
 
-# The whole suite: the normal build, then the sanitizer build.
-test: check test-asan
+# The whole suite: the normal build, the address and undefined-behaviour
+# sanitizer build, and the threaded media services under the thread sanitizer.
+test: check test-asan test-tsan
 
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -39,9 +41,16 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS) -LE no-sanitizer
 
+$(TSAN_BUILD)/build.ninja: | deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVREC_TSAN=ON
+
+test-tsan: deps $(TSAN_BUILD)/build.ninja
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target mediastack_tests lib_tests
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -R '^(Fifo|Rendezvous|Buffer|BufferTable|PictureBuffer|Threads|Locks)'
+
 bench: build
 	cmake --build $(BUILD) --target benchmarks
 	$(BUILD)/bench/run-benchmarks
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

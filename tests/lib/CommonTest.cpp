@@ -3,6 +3,9 @@
 #include "Lib/NVRAM.h"
 #include "Lib/Parameter.h"
 #include "Lib/Sys.h"
+#include "Lib/Thread.h"
+#include "Middleware/GUI/AppMain.h"
+#include "Middleware/GUI/StateControl.h"
 #include "tests/support/BoardTest.h"
 
 #include <ctime>
@@ -288,6 +291,37 @@ TEST(BlackFill, OtherColourSpacesAreLeftAlone)
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(Buffer_getUserPtr(hBuf)[i], 0x55);
     Buffer_delete(hBuf);
+}
+
+}  // namespace
+
+namespace {
+
+class PowerOffRequestTest : public vrec::test::BoardTest
+{
+};
+
+TEST_F(PowerOffRequestTest, NoticeShowsTheMessageFirstAndAPlainRequestActsAtOnce)
+{
+    g_bPowerOffReq = 0;
+    g_dwPowerOffTime = 12345;
+    PowerOffReq(1);
+    EXPECT_EQ(g_bPowerOffReq, 1);
+    EXPECT_EQ(g_dwPowerOffTime, 0u);
+    // A pending request is not made again.
+    g_dwPowerOffTime = 777;
+    PowerOffReq(0);
+    EXPECT_EQ(g_dwPowerOffTime, 777u);
+
+    g_bPowerOffReq = 0;
+    DWORD before = GetTime();
+    PowerOffReq(0);
+    EXPECT_EQ(g_bPowerOffReq, 1);
+    // Dated 15 s back, so the main loop powers off without waiting.
+    EXPECT_GE(DeltaTime(g_dwPowerOffTime, GetTime()), 15000u);
+    EXPECT_LE(DeltaTime(before - 15000, g_dwPowerOffTime), 2000u);
+    g_bPowerOffReq = 0;
+    g_dwPowerOffTime = 0;
 }
 
 }  // namespace
