@@ -144,20 +144,16 @@ static inline void FillRun(unsigned char* p, int nStep, int n, unsigned short wC
         Put(p, wColor);
 }
 
-// n pixels in a row of memory.
+// n pixels in a row of memory, eight bytes a store once aligned.
 static inline void FillContiguous(unsigned char* p, int n, unsigned short wColor)
 {
-    unsigned short* pw = reinterpret_cast<unsigned short*>(p);
-    if ((reinterpret_cast<uintptr_t>(pw) & 2) && n > 0) {
-        *pw++ = wColor;
-        --n;
-    }
-    uint32_t dwPair = (static_cast<uint32_t>(wColor) << 16) | wColor;
-    uint32_t* pd = reinterpret_cast<uint32_t*>(pw);
-    for (; n >= 2; n -= 2)
-        *pd++ = dwPair;
-    if (n)
-        *reinterpret_cast<unsigned short*>(pd) = wColor;
+    for (; n > 0 && (reinterpret_cast<uintptr_t>(p) & 7) != 0; --n, p += 2)
+        Put(p, wColor);
+    uint64_t qwPattern = wColor * 0x0001000100010001ULL;
+    for (; n >= 4; n -= 4, p += 8)
+        memcpy(p, &qwPattern, 8);
+    for (; n > 0; --n, p += 2)
+        Put(p, wColor);
 }
 
 void GRA_SetPixel(int x, int y, unsigned short wColor)
@@ -415,18 +411,24 @@ static void CopyRun(unsigned char* p, const uint16_t* pSrc, int n)
         Put(p, pSrc[0]);
 }
 
+// Keyed pixels write back what is there, so the loop has no branch to
+// mispredict on pictures with scattered transparent pixels.
+static inline void PutKeyed(unsigned char* p, uint16_t wSource)
+{
+    uint16_t wOld = Get(p);
+    Put(p, wSource == GRA_TRANSPARENT ? wOld : wSource);
+}
+
 static void CopyRunKeyed(unsigned char* p, const uint16_t* pSrc, int n)
 {
     int nStep = PIXEL;
     int nStep2 = PIXEL * 2;
     for (; n >= 2; n -= 2, p += nStep2, pSrc += 2) {
-        if (pSrc[0] != GRA_TRANSPARENT)
-            Put(p, pSrc[0]);
-        if (pSrc[1] != GRA_TRANSPARENT)
-            Put(p + nStep, pSrc[1]);
+        PutKeyed(p, pSrc[0]);
+        PutKeyed(p + nStep, pSrc[1]);
     }
-    if (n && pSrc[0] != GRA_TRANSPARENT)
-        Put(p, pSrc[0]);
+    if (n)
+        PutKeyed(p, pSrc[0]);
 }
 
 static void Blit(int x, int y, BITMAP* pBitmap, int sx, int sy, int w, int h, int bKeyed)
@@ -487,10 +489,12 @@ static void Stretch(int dx, int dy, int dw, int dh, const uint16_t* pPixels, int
         const uint16_t* pSrcRow = pOrigin + static_cast<size_t>(sy + (nAccY >> 8)) * nSrcWidth;
         unsigned char* p = pRow;
         int nAccX = nAccX0;
-        for (int x = x0; x < x1; ++x, p += PIXEL, nAccX += nStepX) {
-            uint16_t wPixel = pSrcRow[nAccX >> 8];
-            if (!bKeyed || wPixel != GRA_TRANSPARENT)
-                Put(p, wPixel);
+        if (bKeyed) {
+            for (int x = x0; x < x1; ++x, p += PIXEL, nAccX += nStepX)
+                PutKeyed(p, pSrcRow[nAccX >> 8]);
+        } else {
+            for (int x = x0; x < x1; ++x, p += PIXEL, nAccX += nStepX)
+                Put(p, pSrcRow[nAccX >> 8]);
         }
     }
 }
@@ -723,8 +727,10 @@ void GRA_DrawStringS(int x, int y, const char* sz, unsigned short wColor, unsign
     if (anMarks[0] != -1 && anMarks[0] < anMarks[1])
         GRA_TileBlt(x + anMarks[0], y, anMarks[1] - anMarks[0], 20, g_pBmp_button);
     BLEND_COLOR text = BlendIndex(wColor);
-    DrawText(x, y, sz, font, TextLimit(x, nMaxWidth), 1, [&text](unsigned char* p, int, int nAlpha, int) {
-        if (nAlpha)
+    DrawText(x, y, sz, font, TextLimit(x, nMaxWidth), 1, [&text, wColor](unsigned char* p, int, int nAlpha, int) {
+        if (nAlpha == 255)
+            Put(p, wColor);
+        else if (nAlpha)
             Put(p, Blend(text, Get(p), nAlpha));
     });
 }
@@ -736,9 +742,9 @@ void GRA_DrawStringF(int x, int y, const char* sz, unsigned short wColor, unsign
     if (!CanDraw() || !sz || !ParseFont(pFont, &font))
         return;
     BLEND_COLOR text = BlendIndex(wColor);
-    DrawText(x, y, sz, font, TextLimit(x, nMaxWidth), 0, [&text, wEdge](unsigned char* p, int, int nAlpha, int b) {
+    DrawText(x, y, sz, font, TextLimit(x, nMaxWidth), 0, [&text, wColor, wEdge](unsigned char* p, int, int nAlpha, int b) {
         if (b == 0)
-            Put(p, Blend(text, wEdge, nAlpha));
+            Put(p, nAlpha == 255 ? wColor : nAlpha == 0 ? wEdge : Blend(text, wEdge, nAlpha));
     });
 }
 
