@@ -12,6 +12,19 @@
 
 static int s_hRtc = -1;
 
+// The broken-down date of struct tm and struct rtc_time alike.
+template <typename TIME>
+static void SetDate(TIME& t, int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond)
+{
+    memset(&t, 0, sizeof(t));
+    t.tm_year = nYear - 1900;
+    t.tm_mon = nMonth - 1;
+    t.tm_mday = nDay;
+    t.tm_hour = nHour;
+    t.tm_min = nMinute;
+    t.tm_sec = nSecond;
+}
+
 int RTC_Init(void)
 {
     if (s_hRtc >= 0)
@@ -41,13 +54,7 @@ int RTC_Read(int* pnYear, int* pnMonth, int* pnDay, int* pnHour, int* pnMinute, 
 static int IsCalendarDate(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond)
 {
     struct tm tm;
-    memset(&tm, 0, sizeof(tm));
-    tm.tm_year = nYear - 1900;
-    tm.tm_mon = nMonth - 1;
-    tm.tm_mday = nDay;
-    tm.tm_hour = nHour;
-    tm.tm_min = nMinute;
-    tm.tm_sec = nSecond;
+    SetDate(tm, nYear, nMonth, nDay, nHour, nMinute, nSecond);
     tm.tm_isdst = -1;
     if (mktime(&tm) == static_cast<time_t>(-1))
         return 0;
@@ -62,13 +69,7 @@ int RTC_Write(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSeco
     if (!IsCalendarDate(nYear, nMonth, nDay, nHour, nMinute, nSecond))
         return 0;
     struct rtc_time tm;
-    memset(&tm, 0, sizeof(tm));
-    tm.tm_year = nYear - 1900;
-    tm.tm_mon = nMonth - 1;
-    tm.tm_mday = nDay;
-    tm.tm_hour = nHour;
-    tm.tm_min = nMinute;
-    tm.tm_sec = nSecond;
+    SetDate(tm, nYear, nMonth, nDay, nHour, nMinute, nSecond);
     if (SYS_ioctl(s_hRtc, RTC_SET_TIME, &tm) < 0)
         return 0;
     char szCmd[64];

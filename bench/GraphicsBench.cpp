@@ -114,9 +114,21 @@ void SetFrameBytes(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kFrameBytes));
 }
 
-// ---- fills ----------------------------------------------------------------
+// Draws frames on a layout with draw() until the benchmark has its time.
+template <typename Draw>
+void DrawFrames(benchmark::State& state, bool lcd, Draw draw)
+{
+    Bank bank(lcd);
+    for (auto _ : state) {
+        draw();
+        benchmark::ClobberMemory();
+    }
+    SetFrameBytes(state);
+}
 
-void Fill_memset(benchmark::State& state)
+// ---- peers ----------------------------------------------------------------
+
+void Peer_memset(benchmark::State& state)
 {
     std::vector<uint8_t> frame(kFrameBytes);
     for (auto _ : state) {
@@ -125,33 +137,9 @@ void Fill_memset(benchmark::State& state)
     }
     SetFrameBytes(state);
 }
-BENCHMARK(Fill_memset)->Name("Fill:peer");
+BENCHMARK(Peer_memset)->Name("Fill:peer");
 
-void Fill_FillRect(benchmark::State& state, bool lcd)
-{
-    Bank bank(lcd);
-    for (auto _ : state) {
-        GRA_FillRect(0, 0, 320, 240, 0xF81F);
-        benchmark::ClobberMemory();
-    }
-    SetFrameBytes(state);
-}
-BENCHMARK_LAYOUTS(Fill_FillRect, "Fill:GRA_FillRect");
-
-void Fill_FillRectNormal(benchmark::State& state, bool lcd)
-{
-    Bank bank(lcd);
-    for (auto _ : state) {
-        GRA_FillRectNormal(0, 0, 320, 240, 0xF81F);
-        benchmark::ClobberMemory();
-    }
-    SetFrameBytes(state);
-}
-BENCHMARK_LAYOUTS(Fill_FillRectNormal, "Fill:GRA_FillRectNormal");
-
-// ---- blits ----------------------------------------------------------------
-
-void Blit_memcpy(benchmark::State& state)
+void Peer_memcpy(benchmark::State& state)
 {
     std::vector<uint8_t> from(kFrameBytes, 0x55), to(kFrameBytes);
     for (auto _ : state) {
@@ -160,17 +148,29 @@ void Blit_memcpy(benchmark::State& state)
     }
     SetFrameBytes(state);
 }
-BENCHMARK(Blit_memcpy)->Name("Blit:peer");
+BENCHMARK(Peer_memcpy)->Name("Blit:peer");
+BENCHMARK(Peer_memcpy)->Name("Text:peer");
+
+// ---- fills ----------------------------------------------------------------
+
+void Fill_FillRect(benchmark::State& state, bool lcd)
+{
+    DrawFrames(state, lcd, [] { GRA_FillRect(0, 0, 320, 240, 0xF81F); });
+}
+BENCHMARK_LAYOUTS(Fill_FillRect, "Fill:GRA_FillRect");
+
+void Fill_FillRectNormal(benchmark::State& state, bool lcd)
+{
+    DrawFrames(state, lcd, [] { GRA_FillRectNormal(0, 0, 320, 240, 0xF81F); });
+}
+BENCHMARK_LAYOUTS(Fill_FillRectNormal, "Fill:GRA_FillRectNormal");
+
+// ---- blits ----------------------------------------------------------------
 
 void Blit_BitBlt(benchmark::State& state, bool lcd)
 {
     BITMAP* picture = KeyedPicture();
-    Bank bank(lcd);
-    for (auto _ : state) {
-        GRA_BitBlt(0, 0, picture);
-        benchmark::ClobberMemory();
-    }
-    SetFrameBytes(state);
+    DrawFrames(state, lcd, [picture] { GRA_BitBlt(0, 0, picture); });
     GRA_FreeBitmap(picture);
 }
 BENCHMARK_LAYOUTS(Blit_BitBlt, "Blit:GRA_BitBlt");
@@ -178,12 +178,7 @@ BENCHMARK_LAYOUTS(Blit_BitBlt, "Blit:GRA_BitBlt");
 void Blit_BitBltT(benchmark::State& state, bool lcd)
 {
     BITMAP* picture = KeyedPicture();
-    Bank bank(lcd);
-    for (auto _ : state) {
-        GRA_BitBltT(0, 0, picture);
-        benchmark::ClobberMemory();
-    }
-    SetFrameBytes(state);
+    DrawFrames(state, lcd, [picture] { GRA_BitBltT(0, 0, picture); });
     GRA_FreeBitmap(picture);
 }
 BENCHMARK_LAYOUTS(Blit_BitBltT, "Blit:GRA_BitBltT");
@@ -191,48 +186,30 @@ BENCHMARK_LAYOUTS(Blit_BitBltT, "Blit:GRA_BitBltT");
 void Blit_StretchBltT(benchmark::State& state, bool lcd)
 {
     BITMAP* picture = KeyedPicture();
-    Bank bank(lcd);
-    for (auto _ : state) {
-        GRA_StretchBltT(0, 0, 320, 240, picture, 40, 30, 240, 180);
-        benchmark::ClobberMemory();
-    }
-    SetFrameBytes(state);
+    DrawFrames(state, lcd, [picture] { GRA_StretchBltT(0, 0, 320, 240, picture, 40, 30, 240, 180); });
     GRA_FreeBitmap(picture);
 }
 BENCHMARK_LAYOUTS(Blit_StretchBltT, "Blit:GRA_StretchBltT");
 
 // ---- text -----------------------------------------------------------------
 
-void Text_memcpy(benchmark::State& state)
-{
-    Blit_memcpy(state);
-}
-BENCHMARK(Text_memcpy)->Name("Text:peer");
-
 void Text_DrawStringS(benchmark::State& state, bool lcd)
 {
     std::vector<uint8_t> font = TextFont();
-    Bank bank(lcd);
-    GRA_FillRect(0, 0, 320, 240, 0x2104);
-    for (auto _ : state) {
+    DrawFrames(state, lcd, [&font] {
         for (int line = 0; line < 10; ++line)
             GRA_DrawStringS(4, 4 + 24 * line, kLines[line], 0xFFFF, font.data(), 0);
-        benchmark::ClobberMemory();
-    }
-    SetFrameBytes(state);
+    });
 }
 BENCHMARK_LAYOUTS(Text_DrawStringS, "Text:GRA_DrawStringS");
 
 void Text_DrawStringF(benchmark::State& state, bool lcd)
 {
     std::vector<uint8_t> font = TextFont();
-    Bank bank(lcd);
-    for (auto _ : state) {
+    DrawFrames(state, lcd, [&font] {
         for (int line = 0; line < 10; ++line)
             GRA_DrawStringF(4, 4 + 24 * line, kLines[line], 0xFFFF, 0x0000, font.data(), 0);
-        benchmark::ClobberMemory();
-    }
-    SetFrameBytes(state);
+    });
 }
 BENCHMARK_LAYOUTS(Text_DrawStringF, "Text:GRA_DrawStringF");
 

@@ -50,6 +50,14 @@ public:
     int StatusFlags() const { return statusFlags_.load(); }
     void SetStatusFlags(int flags) { statusFlags_ = flags; }
 
+protected:
+    // A failed call: -1 with errno set.
+    static int Fail(int error)
+    {
+        errno = error;
+        return -1;
+    }
+
 private:
     std::atomic<int> statusFlags_{0};
 };

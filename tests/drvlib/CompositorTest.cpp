@@ -80,6 +80,16 @@ protected:
         fb.colorKeyEnabled = 1;
     }
 
+    // A cable, a sink and HDMI video of width x height in one UYVY colour.
+    static void ConnectHdmi(int width, int height, uint8_t y)
+    {
+        State().hdmi.cable = 1;
+        State().hdmi.sink = 1;
+        State().display.hdmiVideoWidth = width;
+        State().display.hdmiVideoHeight = height;
+        VideoPlane("video-hdmi.plane", width, height, y, 128, 128);
+    }
+
     // A plane of one UYVY colour.
     static void VideoPlane(const std::string& name, int width, int height, uint8_t y, uint8_t u, uint8_t v)
     {
@@ -190,11 +200,7 @@ TEST_F(Compositor, HdmiIsEmptyWithoutCableOrSink)
 
 TEST_F(Compositor, At720pTheZoomedOsdIsScaledToTheHeightAndCentred)
 {
-    State().hdmi.cable = 1;
-    State().hdmi.sink = 1;
-    State().display.hdmiVideoWidth = 1280;
-    State().display.hdmiVideoHeight = 720;
-    VideoPlane("video-hdmi.plane", 1280, 720, 235, 128, 128);
+    ConnectHdmi(1280, 720, 235);
     ShowOsd(0, 640, 480, 1, [](int x, int y) {
         if (x == 10 && y == 5)
             return uint16_t{0xF800};
@@ -225,11 +231,7 @@ TEST_F(Compositor, At720pTheZoomedOsdIsScaledToTheHeightAndCentred)
 
 TEST_F(Compositor, At640x480TheOsdCoversThePicture)
 {
-    State().hdmi.cable = 1;
-    State().hdmi.sink = 1;
-    State().display.hdmiVideoWidth = 640;
-    State().display.hdmiVideoHeight = 480;
-    VideoPlane("video-hdmi.plane", 640, 480, 16, 128, 128);
+    ConnectHdmi(640, 480, 16);
     ShowOsd(0, 640, 480, 0, [](int x, int y) { return x == 10 && y == 5 ? uint16_t{0xF800} : uint16_t{0xF81F}; });
     State().display.fb[0].zoom = 1;
     State().display.fb[0].zoomVertical = 1;

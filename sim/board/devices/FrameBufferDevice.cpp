@@ -24,12 +24,6 @@ constexpr unsigned long kEnableWindow = 0x40014630;
 constexpr int kMaxZoom = 2;         // x1, x2, x4
 constexpr int kMaxBlendFactor = 7;
 
-int Fail(int error)
-{
-    errno = error;
-    return -1;
-}
-
 class FrameBufferDevice : public BoardDevice
 {
 public:

@@ -25,12 +25,6 @@ constexpr int kStatusRegister = 0x42;  // bit 6 hot-plug detect, bit 5 monitor s
 constexpr uint8_t kHotPlug = 0x40;
 constexpr uint8_t kMonitorSense = 0x20;
 
-int Fail(int error)
-{
-    errno = error;
-    return -1;
-}
-
 class HdmiDevice : public BoardDevice
 {
 public:

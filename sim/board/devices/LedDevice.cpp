@@ -24,12 +24,6 @@ struct RegisterAccess
     uint32_t value;
 };
 
-int Fail(int error)
-{
-    errno = error;
-    return -1;
-}
-
 void SetLed(AtomicInt& led, AtomicWord& changes, unsigned long value)
 {
     int lit = value == 0 ? 1 : 0;

@@ -12,12 +12,6 @@ namespace vrec::board {
 
 namespace {
 
-int Fail(int error)
-{
-    errno = error;
-    return -1;
-}
-
 bool IsLeap(int year)
 {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
