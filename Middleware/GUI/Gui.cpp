@@ -3,6 +3,7 @@
 
 BITMAP* g_pBmp_shutdown_bg = nullptr;
 BITMAP* g_pBmp_usb_bg = nullptr;
+BITMAP* g_pBmp_button = nullptr;
 unsigned char* g_pFont_a24 = nullptr;
 unsigned char* g_pFont_a20 = nullptr;
 unsigned char* g_pFont_a16 = nullptr;

@@ -6,6 +6,7 @@
 
 extern BITMAP* g_pBmp_shutdown_bg;
 extern BITMAP* g_pBmp_usb_bg;
+extern BITMAP* g_pBmp_button;  // nine-slice button frame and text highlight
 extern unsigned char* g_pFont_a24;
 extern unsigned char* g_pFont_a20;
 extern unsigned char* g_pFont_a16;
