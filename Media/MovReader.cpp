@@ -244,6 +244,8 @@ int CMovReader::ReadAtomBody(MOV_ATOM* pAtom)
         if (dwEntry == 12) {
             m_pCurrentTrack->nStscCount = (int)dwCount;
             m_pCurrentTrack->dwStscOffset = (DWORD)pAtom->position + 16;
+            m_pCurrentTrack->nCheckSpacing = (int)((dwCount + MOV_RUN_CHECKPOINTS - 1) / MOV_RUN_CHECKPOINTS);
+            m_pCurrentTrack->nCheckCount = 0;
         } else {
             m_pCurrentTrack->nStcoCount = (int)dwCount;
             m_pCurrentTrack->dwStcoOffset = (DWORD)pAtom->position + 16;
@@ -500,61 +502,86 @@ int CMovReader::ReadTableEntry(DWORD dwTable, int64_t nEntry, DWORD* pdwValue)
     return TRUE;
 }
 
-// Reads "stsc" entries through a block of the table.
-struct StscCursor
+// Reads "stsc" entries (first chunk, samples per chunk) through a block of
+// the table.
+class CStscCursor
 {
-    unsigned char ab[MOV_TABLE_BLOCK * 12];
-    int nBase;   // entry held at ab[0]
-    int nHeld;   // entries held
+public:
+    CStscCursor(CMovReader* pReader, const MovTrack* pTrack) : m_pReader(pReader), m_pTrack(pTrack), m_nBase(0), m_nHeld(0)
+    {
+    }
+    int Get(int nEntry, DWORD* pdwFirst, DWORD* pdwSamples)
+    {
+        if (nEntry < m_nBase || nEntry >= m_nBase + m_nHeld) {
+            int n = m_pTrack->nStscCount - nEntry;
+            if (n > MOV_TABLE_BLOCK)
+                n = MOV_TABLE_BLOCK;
+            if (!m_pReader->Read(m_ab, (long)((int64_t)m_pTrack->dwStscOffset + 12 * (int64_t)nEntry), n * 12))
+                return FALSE;
+            m_nBase = nEntry;
+            m_nHeld = n;
+        }
+        const unsigned char* p = m_ab + 12 * (nEntry - m_nBase);
+        *pdwFirst = MOV_GetBE32(p);
+        *pdwSamples = MOV_GetBE32(p + 4);
+        return TRUE;
+    }
+
+private:
+    CMovReader* m_pReader;
+    const MovTrack* m_pTrack;
+    int m_nBase;  // entry held at m_ab[0]
+    int m_nHeld;
+    unsigned char m_ab[MOV_TABLE_BLOCK * 12];
 };
 
 // Finds the "stsc" run that holds sample nIndex and leaves it in the track's
-// run fields. Entries: first chunk (from 1), samples per chunk, description.
-// Run k + 1 begins at start(k) + samples(k) x (first(k + 1) - first(k)).
+// run fields. Run k + 1 begins at start(k) + samples(k) x (first(k + 1) -
+// first(k)); the last entry's run has no end. The scan starts from the
+// nearest place already known: the last run found or a checkpoint.
 int CMovReader::FindRun(MovTrack* pTrack, int nIndex)
 {
     if (pTrack->nRunEntry >= 0 && nIndex >= pTrack->nRunStart && nIndex < pTrack->nRunEnd)
         return TRUE;
 
-    StscCursor cur;
-    cur.nBase = 0;
-    cur.nHeld = 0;
     int nEntry = 0;
     int64_t nStart = 0;
     if (pTrack->nRunEntry >= 0 && nIndex >= pTrack->nRunStart) {
         nEntry = pTrack->nRunEntry;
         nStart = pTrack->nRunStart;
     }
-    DWORD dwFirst = 0, dwSamples = 0;
+    int nLow = 0, nHigh = pTrack->nCheckCount;  // the last checkpoint at or before nIndex
+    while (nHigh - nLow > 1) {
+        int nMid = (nLow + nHigh) / 2;
+        if (pTrack->anCheckStart[nMid] <= nIndex)
+            nLow = nMid;
+        else
+            nHigh = nMid;
+    }
+    if (pTrack->nCheckCount > 0 && nLow * pTrack->nCheckSpacing > nEntry) {
+        nEntry = nLow * pTrack->nCheckSpacing;
+        nStart = pTrack->anCheckStart[nLow];
+    }
+
+    CStscCursor cur(this, pTrack);
+    DWORD dwFirst, dwSamples;
+    if (!cur.Get(nEntry, &dwFirst, &dwSamples))
+        return FALSE;
     for (;;) {
-        // entry nEntry and, when there is one, entry nEntry + 1
-        DWORD adw[2][2];
-        int nHave = nEntry + 1 < pTrack->nStscCount ? 2 : 1;
-        for (int j = 0; j < nHave; ++j) {
-            int k = nEntry + j;
-            if (k < cur.nBase || k >= cur.nBase + cur.nHeld) {
-                int n = pTrack->nStscCount - k;
-                if (n > MOV_TABLE_BLOCK)
-                    n = MOV_TABLE_BLOCK;
-                if (!Read(cur.ab, (long)((int64_t)pTrack->dwStscOffset + 12 * (int64_t)k), n * 12))
-                    return FALSE;
-                cur.nBase = k;
-                cur.nHeld = n;
-            }
-            const unsigned char* p = cur.ab + 12 * (k - cur.nBase);
-            adw[j][0] = MOV_GetBE32(p);
-            adw[j][1] = MOV_GetBE32(p + 4);
-        }
-        dwFirst = adw[0][0];
-        dwSamples = adw[0][1];
         if (dwFirst == 0)
             return FALSE;
+        if (pTrack->nCheckSpacing > 0 && nEntry == pTrack->nCheckCount * pTrack->nCheckSpacing &&
+            pTrack->nCheckCount < MOV_RUN_CHECKPOINTS)
+            pTrack->anCheckStart[pTrack->nCheckCount++] = nStart;
         int64_t nEnd = INT64_MAX;
-        if (nHave == 2) {
-            if (adw[1][0] <= dwFirst)
+        DWORD dwNextFirst = 0, dwNextSamples = 0;
+        if (nEntry + 1 < pTrack->nStscCount) {
+            if (!cur.Get(nEntry + 1, &dwNextFirst, &dwNextSamples))
+                return FALSE;
+            if (dwNextFirst <= dwFirst)
                 return FALSE;  // chunks must ascend
             // both factors are below 2^32 and nStart is below 2^31 here
-            const uint64_t nRun = (uint64_t)dwSamples * (uint64_t)(adw[1][0] - dwFirst);
+            const uint64_t nRun = (uint64_t)dwSamples * (uint64_t)(dwNextFirst - dwFirst);
             nEnd = nRun > (uint64_t)(INT64_MAX - nStart) ? INT64_MAX : nStart + (int64_t)nRun;
         }
         if (nIndex < nEnd) {
@@ -569,6 +596,8 @@ int CMovReader::FindRun(MovTrack* pTrack, int nIndex)
         }
         ++nEntry;
         nStart = nEnd;
+        dwFirst = dwNextFirst;
+        dwSamples = dwNextSamples;
     }
 }
 

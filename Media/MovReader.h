@@ -12,6 +12,7 @@
 #define MOV_TRACK_SOUND 0
 #define MOV_TRACK_VIDEO 1
 #define MOV_MAX_TRACKS 2
+#define MOV_RUN_CHECKPOINTS 256
 
 struct MovTrack
 {
@@ -37,6 +38,12 @@ struct MovTrack
     int64_t nRunEnd;         // INT64_MAX for the last entry's run
     DWORD dwRunFirstChunk;
     DWORD dwRunSamples;
+    // Where the runs of every nCheckSpacing-th entry begin, learnt by the
+    // lookups as they pass them, so that a seek need not add up the table
+    // from its head.
+    int nCheckSpacing;
+    int nCheckCount;
+    int64_t anCheckStart[MOV_RUN_CHECKPOINTS];
 };
 
 class CMovReader
