@@ -1,0 +1,4 @@
+// Entry of the movie benchmarks.
+#include <benchmark/benchmark.h>
+
+BENCHMARK_MAIN();
