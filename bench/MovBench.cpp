@@ -147,7 +147,7 @@ void BM_CreatorVersusDd(benchmark::State& state)
     const std::string movieHost = HostPath(movie);
     const std::string ddHost = HostPath("/sdcard/MY_FOLDER/dd.bin");
     double creatorTotal = 0, ddTotal = 0;
-    int64_t bytes = 0;
+    static int64_t bytes = 0;  // of the last movie: dd writes as many
     static bool ddFirst = false;  // alternates across repetitions too
     for (auto _ : state) {
         double creatorSeconds = 0, ddSeconds = 0;
