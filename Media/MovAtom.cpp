@@ -1,0 +1,256 @@
+#include "Media/MovAtom.h"
+
+#include "Lib/Log.h"
+#include "Lib/Sys.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+DWORD MOV_FourCC(const char* szCode)
+{
+    return MOV_FOURCC(szCode[0], szCode[1], szCode[2], szCode[3]);
+}
+
+DWORD MOV_GetBE32(const unsigned char* p)
+{
+    return ((DWORD)p[0] << 24) | ((DWORD)p[1] << 16) | ((DWORD)p[2] << 8) | (DWORD)p[3];
+}
+
+void MOV_PutBE32(unsigned char* p, DWORD dw)
+{
+    p[0] = (unsigned char)(dw >> 24);
+    p[1] = (unsigned char)(dw >> 16);
+    p[2] = (unsigned char)(dw >> 8);
+    p[3] = (unsigned char)dw;
+}
+
+// A new record; a short name (the zero terminator atom) is padded with zeros.
+static MOV_ATOM* NewAtom(MOV_ATOM* pParent, const char* szName, long nPosition)
+{
+    MOV_ATOM* pAtom = (MOV_ATOM*)calloc(1, sizeof(MOV_ATOM));
+    if (!pAtom) {
+        ERR_PRINT("no memory for an atom record\n");
+        abort();
+    }
+    for (int i = 0; i < 4 && szName[i]; ++i)
+        pAtom->name[i] = szName[i];
+    pAtom->type = MOV_FourCC(pAtom->name);
+    pAtom->size = 8;
+    pAtom->position = (int32_t)nPosition;
+    pAtom->parent = pParent;
+    return pAtom;
+}
+
+static void AtomHeader(unsigned char* p, const MOV_ATOM* pAtom)
+{
+    MOV_PutBE32(p, pAtom->size);
+    memcpy(p + 4, pAtom->name, 4);
+}
+
+// ---------------------------------------------------------------- CMovWriter
+
+CMovWriter::CMovWriter() : m_hLock(TH_CreateLock()), m_fp(NULL) {}
+
+CMovWriter::~CMovWriter()
+{
+    Close();
+    TH_DeleteLock(m_hLock);
+}
+
+void CMovWriter::Lock()
+{
+    TH_Lock(m_hLock);
+}
+
+void CMovWriter::Unlock()
+{
+    TH_Unlock(m_hLock);
+}
+
+int CMovWriter::Create(const char* szPath)
+{
+    if (m_fp)
+        return FALSE;
+    m_fp = SYS_fopen(szPath, "wb");
+    return m_fp != NULL;
+}
+
+void CMovWriter::Close()
+{
+    if (m_fp) {
+        fclose(m_fp);
+        m_fp = NULL;
+    }
+}
+
+int CMovWriter::WriteDWord(DWORD dwValue)
+{
+    unsigned char b[4];
+    MOV_PutBE32(b, dwValue);
+    return Write(b, 4);
+}
+
+int CMovWriter::Write(const void* pData, long nLength)
+{
+    if (nLength == 0)
+        return TRUE;
+    if (nLength < 0 || !m_fp)
+        return FALSE;
+    return fwrite(pData, 1, (size_t)nLength, m_fp) == (size_t)nLength;
+}
+
+MOV_ATOM* CMovWriter::CreateAtom(MOV_ATOM* pParent, const char* szName)
+{
+    MOV_ATOM* pAtom = NewAtom(pParent, szName, GetCurrentPos());
+    unsigned char b[8];
+    AtomHeader(b, pAtom);
+    if (!Write(b, 8)) {
+        free(pAtom);
+        return NULL;
+    }
+    return pAtom;
+}
+
+int CMovWriter::WriteAtom(MOV_ATOM* pAtom, const void* pData, long nLength)
+{
+    if (nLength == 0)
+        return TRUE;
+    if (nLength < 0 || !Write(pData, nLength))
+        return FALSE;
+    pAtom->size += (DWORD)nLength;
+    return TRUE;
+}
+
+int CMovWriter::WriteAtom(MOV_ATOM* pAtom, DWORD dwValue)
+{
+    unsigned char b[4];
+    MOV_PutBE32(b, dwValue);
+    return WriteAtom(pAtom, b, 4);
+}
+
+int CMovWriter::CloseAtom(MOV_ATOM* pAtom)
+{
+    if (pAtom->parent)
+        pAtom->parent->size += pAtom->size;
+    int bOk = FALSE;
+    if (m_fp) {
+        off_t nEnd = ftello(m_fp);
+        if (nEnd >= 0 && fseeko(m_fp, pAtom->position, SEEK_SET) == 0) {
+            bOk = WriteDWord(pAtom->size);
+            if (fseeko(m_fp, nEnd, SEEK_SET) != 0)
+                bOk = FALSE;
+        }
+    }
+    free(pAtom);
+    return bOk;
+}
+
+int CMovWriter::AddChild(MOV_ATOM* pParent, const char* szName, const void* pData, long nLength)
+{
+    MOV_ATOM* pAtom = CreateAtom(pParent, szName);
+    if (!pAtom)
+        return FALSE;
+    int bOk = WriteAtom(pAtom, pData, nLength);
+    return CloseAtom(pAtom) && bOk;
+}
+
+long CMovWriter::GetCurrentPos()
+{
+    return m_fp ? (long)ftello(m_fp) : -1;
+}
+
+// ------------------------------------------------------------- CMemMovWriter
+
+CMemMovWriter::CMemMovWriter(unsigned char* pBuffer, long nCapacity)
+    : m_hLock(TH_CreateLock()), m_pBuffer(pBuffer), m_nCapacity(nCapacity), m_nCursor(0), m_nLength(0)
+{
+}
+
+CMemMovWriter::~CMemMovWriter()
+{
+    TH_DeleteLock(m_hLock);
+}
+
+void CMemMovWriter::Lock()
+{
+    TH_Lock(m_hLock);
+}
+
+void CMemMovWriter::Unlock()
+{
+    TH_Unlock(m_hLock);
+}
+
+int CMemMovWriter::WriteDWord(DWORD dwValue)
+{
+    unsigned char b[4];
+    MOV_PutBE32(b, dwValue);
+    return Write(b, 4);
+}
+
+int CMemMovWriter::Write(const void* pData, long nLength)
+{
+    if (nLength == 0)
+        return TRUE;
+    if (nLength < 0)
+        return FALSE;
+    if (nLength > m_nCapacity - m_nCursor) {
+        printf("CMemMovWriter()::Write()::error!! buffer over!!\n");
+        return FALSE;
+    }
+    memcpy(m_pBuffer + m_nCursor, pData, (size_t)nLength);
+    m_nCursor += nLength;
+    if (m_nCursor > m_nLength)
+        m_nLength = m_nCursor;
+    return TRUE;
+}
+
+MOV_ATOM* CMemMovWriter::CreateAtom(MOV_ATOM* pParent, const char* szName)
+{
+    MOV_ATOM* pAtom = NewAtom(pParent, szName, m_nCursor);
+    unsigned char b[8];
+    AtomHeader(b, pAtom);
+    if (!Write(b, 8)) {
+        free(pAtom);
+        return NULL;
+    }
+    return pAtom;
+}
+
+int CMemMovWriter::WriteAtom(MOV_ATOM* pAtom, const void* pData, long nLength)
+{
+    if (nLength == 0)
+        return TRUE;
+    if (nLength < 0 || !Write(pData, nLength))
+        return FALSE;
+    pAtom->size += (DWORD)nLength;
+    return TRUE;
+}
+
+int CMemMovWriter::WriteAtom(MOV_ATOM* pAtom, DWORD dwValue)
+{
+    unsigned char b[4];
+    MOV_PutBE32(b, dwValue);
+    return WriteAtom(pAtom, b, 4);
+}
+
+int CMemMovWriter::CloseAtom(MOV_ATOM* pAtom)
+{
+    if (pAtom->parent)
+        pAtom->parent->size += pAtom->size;
+    long nSaved = m_nCursor;
+    m_nCursor = pAtom->position;
+    int bOk = WriteDWord(pAtom->size);
+    free(pAtom);
+    m_nCursor = nSaved;
+    return bOk;
+}
+
+int CMemMovWriter::AddChild(MOV_ATOM* pParent, const char* szName, const void* pData, long nLength)
+{
+    MOV_ATOM* pAtom = CreateAtom(pParent, szName);
+    if (!pAtom)
+        return FALSE;
+    int bOk = WriteAtom(pAtom, pData, nLength);
+    return CloseAtom(pAtom) && bOk;
+}

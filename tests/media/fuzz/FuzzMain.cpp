@@ -1,0 +1,33 @@
+// libFuzzer entry: the movie reader's Open and sample lookups on any bytes.
+//   cmake -S . -B build-fuzz -G Ninja -DVREC_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+//   cmake --build build-fuzz --target mov_reader_fuzz
+//   build-fuzz/tests/media/mov_reader_fuzz -max_len=8192 build-fuzz/fuzz/corpus tests/media/fuzz/corpus
+#include "tests/media/fuzz/MovReaderFuzz.h"
+
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string g_input;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    // The firmware's files live on a board inside the build tree; the input
+    // file lies in the build tree too, where paths are used as they are.
+    mkdir(VREC_FUZZ_DIR, 0755);
+    setenv("VRECSIM_ROOT", VREC_FUZZ_DIR "/board", 0);
+    g_input = std::string(VREC_FUZZ_DIR) + "/input-" + std::to_string(getpid()) + ".mov";
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (vrec::test::MovReaderFuzzOne(data, size, g_input.c_str(), g_input.c_str()) == vrec::test::kFuzzViolation)
+        __builtin_trap();
+    return 0;
+}

@@ -1,0 +1,19 @@
+// One round of the movie reader on arbitrary bytes: shared by the libFuzzer
+// target and by the test that replays the seed corpus.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vrec::test {
+
+// Result of a round that found the reader handing out a place outside the
+// file or a place it could not read.
+constexpr int kFuzzViolation = 3;
+
+// Writes the bytes to hostPath, opens devicePath (the same file as the
+// firmware names it) and looks samples up all over both tracks. Returns
+// Open's result (0, 1, 2) or kFuzzViolation.
+int MovReaderFuzzOne(const uint8_t* data, size_t size, const char* devicePath, const char* hostPath);
+
+}  // namespace vrec::test

@@ -1,0 +1,38 @@
+// MPEG-4 Visual frames in the form the recorder receives them from the
+// device's encoder, made with libavcodec.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vrec::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// The recorder's configuration header: a video-object start code followed
+// by a VOL header of 14 bytes.
+constexpr size_t kConfigHeaderSize = 18;
+
+struct RecorderVideo
+{
+    int width = 0;
+    int height = 0;
+    // Frame 0 begins with the configuration header; after it every frame
+    // begins with the VOP start code. Frames 0, 30, 60, ... are key frames.
+    std::vector<Bytes> frames;
+};
+
+// Encodes `count` frames of a moving picture at 30 frames/s. Results are
+// kept per size, so asking again for the same size costs nothing.
+bool EncodeRecorderVideo(int width, int height, int count, RecorderVideo* out, std::string* error);
+
+// Drops the optional object-layer identifier and VOL control parameters
+// from a VOL header (start code included) and stuffs it to a byte boundary
+// again. Empty when the header is not a simple-profile VOL this can rewrite.
+Bytes RewriteVol(const Bytes& vol);
+
+// Start codes.
+bool StartsWithCode(const uint8_t* p, size_t size, uint8_t code);
+
+}  // namespace vrec::test
