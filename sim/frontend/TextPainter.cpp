@@ -40,7 +40,8 @@ TextPainter::Label TextPainter::Make(const std::string& text, uint32_t rgb)
             width += static_cast<int>(face_->glyph->advance.x >> 6);
     }
     label.width = std::max(width, 1);
-    label.height = std::max(lineHeight_, 1);
+    // Room below the line for underscores and descenders of tight faces.
+    label.height = std::max(lineHeight_ + 3, 1);
     std::vector<uint32_t> pixels(static_cast<size_t>(label.width) * label.height, rgb & 0xFFFFFF);
     int pen = 0;
     for (unsigned char c : text) {
