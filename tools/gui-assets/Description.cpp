@@ -19,9 +19,15 @@ bool ParseColour(const std::string& text, unsigned& out)
     return true;
 }
 
-// "key" (clear areas keyed, edges over a dark matte), "key/#RRGGBB" or "#RRGGBB".
-bool ParseBackground(const std::string& text, ImageEntry& entry)
+// "key" (clear areas keyed, edges over a dark matte), "key/#RRGGBB" or "#RRGGBB",
+// each optionally followed by "+dither".
+bool ParseBackground(std::string text, ImageEntry& entry)
 {
+    const std::string dither = "+dither";
+    if (text.size() > dither.size() && text.compare(text.size() - dither.size(), dither.size(), dither) == 0) {
+        entry.dither = true;
+        text.resize(text.size() - dither.size());
+    }
     if (text == "key") {
         entry.keyed = true;
         entry.matte = 0x202020;

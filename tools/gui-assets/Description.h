@@ -15,6 +15,7 @@ struct ImageEntry
     int height = 0;
     bool keyed = false;   // clear areas become the colour key
     unsigned matte = 0;   // 0xRRGGBB behind the drawing (edges of keyed images, or the whole background)
+    bool dither = false;  // ordered dithering against the banding of smooth gradients in RGB565
 };
 
 struct FontEntry

@@ -35,6 +35,19 @@ bool LandsOnKey(const Rgb& p)
     return p.r == 255 && p.b == 255 && p.g * 63 / 255 == 0;
 }
 
+// The firmware keeps the top 5, 6 and 5 bits of a colour by truncation, so a
+// smooth gradient turns into bands. A 4 x 4 ordered dither spreads each step
+// over neighbouring pixels; the bytes written land exactly on the chosen level.
+uint8_t Dither(uint8_t value, int levels, int x, int y)
+{
+    static const int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    double threshold = (kBayer[y & 3][x & 3] + 0.5) / 16.0;
+    int level = static_cast<int>(value * levels / 255.0 + threshold);
+    if (level > levels)
+        level = levels;
+    return static_cast<uint8_t>((level * 255 + levels - 1) / levels);
+}
+
 }  // namespace
 
 bool RenderSvg(const std::string& svgPath, const ImageEntry& entry, Picture& out, std::string* why)
@@ -76,6 +89,11 @@ bool RenderSvg(const std::string& svgPath, const ImageEntry& entry, Picture& out
             p.r = Over((argb >> 16) & 0xFF, a, mr);
             p.g = Over((argb >> 8) & 0xFF, a, mg);
             p.b = Over(argb & 0xFF, a, mb);
+            if (entry.dither) {
+                p.r = Dither(p.r, 31, x, y);
+                p.g = Dither(p.g, 63, x, y);
+                p.b = Dither(p.b, 31, x, y);
+            }
             if (LandsOnKey(p))
                 p.g = 8;  // a drawn pixel must never turn see-through
         }
