@@ -20,7 +20,7 @@ class ControlsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        root_ = vrec::test::MakeFreshBoard(std::string("frontend-") +
+        root_ = vrec::test::PrepareFreshBoard(std::string("frontend-") +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         file_ = std::make_unique<vrec::board::HardwareStateFile>(root_);
         ASSERT_TRUE(file_->ok());

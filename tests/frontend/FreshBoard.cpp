@@ -4,14 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 
 namespace vrec::test {
 
-std::string MakeFreshBoard(const std::string& name)
+std::string PrepareFreshBoard(const std::string& name)
 {
     std::string safe;
     for (char c : name)
@@ -24,27 +23,6 @@ std::string MakeFreshBoard(const std::string& name)
     if (!vrec::board::PrepareBoardRoot(root, &why))
         ADD_FAILURE() << why;
     return root;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-bool WriteFile(const std::string& path, const std::string& contents)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << contents;
-    return static_cast<bool>(out);
-}
-
-bool FileExists(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace vrec::test

@@ -29,7 +29,7 @@ class FrontendScenario : public ::testing::Test
 protected:
     void SetUp() override
     {
-        root_ = vrec::test::MakeFreshBoard(std::string("vrecsim-") +
+        root_ = vrec::test::PrepareFreshBoard(std::string("vrecsim-") +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
 
