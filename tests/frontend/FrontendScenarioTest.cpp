@@ -153,7 +153,7 @@ TEST_F(FrontendScenario, ACrashShowsTheSignalAndTheLastErrorLines)
     ASSERT_TRUE(WriteFile(fake, "#!/bin/sh\necho 'starting up' >&2\necho 'fatal: the codec went away' >&2\n"
                                 "kill -SEGV $$\n"));
     chmod(fake.c_str(), 0755);
-    RunResult run = RunScenario("power on\nwait 1s\nexpect power off\n", "--app " + fake);
+    RunResult run = RunScenario("power on\nexpect power off within 10s\nwait 500ms\n", "--app " + fake);
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find("the firmware stopped: killed by signal 11"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("fatal: the codec went away"), std::string::npos) << run.output;
