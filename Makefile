@@ -25,10 +25,11 @@ build: deps $(BUILD)/build.ninja
 build-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-# The device powers on with its debug console on this terminal ("quit" ends
-# it); the board lives in $(BUILD)/board and keeps its state between runs.
+# The front end: the device in a window where a display exists (its debug
+# console on this terminal), else the demo scenario; the board lives in
+# $(BUILD)/board and keeps its state between runs.
 run: build
-	cd $(BUILD)/approot && VRECSIM_ROOT=$(abspath $(BUILD))/board ../app
+	$(BUILD)/vrecsim
 
 # The whole suite: the normal build, the address and undefined-behaviour
 # sanitizer build, and the threaded media services under the thread sanitizer.

@@ -1,6 +1,8 @@
 // A fresh simulated board for each test.
 #pragma once
 
+#include "tests/support/Files.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,10 +14,6 @@ std::string BoardRoot();
 // Host path of a device path on the current board ("/sdcard/x" -> ".../sdcard/x").
 std::string HostPath(const std::string& devicePath);
 
-// Reads a whole file; empty when it cannot be read.
-std::string ReadFile(const std::string& path);
-bool WriteFile(const std::string& path, const std::string& contents);
-bool FileExists(const std::string& path);
 
 // Makes a new board for the test (named after it) and powers it on in this
 // process: a device-formatted card is in the slot and mounted. Firmware

@@ -1,0 +1,433 @@
+#include "sim/frontend/Scenario.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace vrec::frontend {
+
+namespace {
+
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool ParseInt(const std::string& text, int lo, int hi, int& out)
+{
+    char* end = nullptr;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != 0 || v < lo || v > hi)
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+// "4G", "512M", "64M" -> bytes.
+bool ParseSize(const std::string& text, uint64_t& out)
+{
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    std::string unit = Lower(end ? end : "");
+    double scale = unit == "g" || unit == "gb" ? 1024.0 * 1024 * 1024 : unit == "m" || unit == "mb" ? 1024.0 * 1024 : 0;
+    if (text.empty() || end == text.c_str() || scale == 0 || v <= 0)
+        return false;
+    out = static_cast<uint64_t>(v * scale);
+    return out >= 32ull * 1024 * 1024 && out <= 64ull * 1024 * 1024 * 1024;
+}
+
+bool ParseOnOff(const std::string& text, bool& out)
+{
+    std::string t = Lower(text);
+    if (t == "on" || t == "in") {
+        out = true;
+        return true;
+    }
+    if (t == "off" || t == "out") {
+        out = false;
+        return true;
+    }
+    return false;
+}
+
+bool ParseColour(const std::string& text, uint32_t& out)
+{
+    if (text.size() != 7 || text[0] != '#')
+        return false;
+    char* end = nullptr;
+    out = static_cast<uint32_t>(std::strtoul(text.c_str() + 1, &end, 16));
+    return *end == 0;
+}
+
+bool ParseOutput(const std::string& text, Output& out)
+{
+    std::string t = Lower(text);
+    if (t == "lcd")
+        out = Output::kLcd;
+    else if (t == "hdmi")
+        out = Output::kHdmi;
+    else
+        return false;
+    return true;
+}
+
+class LineParser
+{
+public:
+    LineParser(const std::string& line, Step& step) : step_(step)
+    {
+        std::istringstream in(line);
+        std::string w;
+        while (in >> w)
+            words_.push_back(w);
+    }
+
+    bool Parse(std::string* why)
+    {
+        why_ = why;
+        const std::string verb = Lower(Word(0));
+        if (verb == "wait")
+            return Kind(Step::Kind::kWait) && Count(2) && Duration(1, step_.ms);
+        if (verb == "press")
+            return Kind(Step::Kind::kPress) && KeyList(1, words_.size());
+        if (verb == "hold") {
+            Kind(Step::Kind::kHold);
+            size_t forAt = Find("for");
+            if (forAt == words_.size())
+                return KeyList(1, words_.size());
+            return KeyList(1, forAt) && Count(forAt + 2) && Duration(forAt + 1, step_.ms);
+        }
+        if (verb == "release") {
+            Kind(Step::Kind::kRelease);
+            if (words_.size() == 2 && Lower(Word(1)) == "all") {
+                step_.allKeys = true;
+                return true;
+            }
+            return KeyList(1, words_.size());
+        }
+        if (verb == "set") {
+            Kind(Step::Kind::kSet);
+            auto sw = FindSwitch(Word(1));
+            if (!sw)
+                return Fail("unknown switch '" + Word(1) + "'");
+            step_.which = *sw;
+            return Count(3) && OnOff(2, step_.on);
+        }
+        if (verb == "card")
+            return ParseCard();
+        if (verb == "hdmi" || verb == "usb") {
+            Kind(verb == "hdmi" ? Step::Kind::kHdmi : Step::Kind::kUsb);
+            std::string what = Lower(Word(1));
+            if (what == "unplug")
+                return Count(2);
+            if (what != "plug")
+                return Fail("say '" + verb + " plug' or '" + verb + " unplug'");
+            step_.on = true;
+            if (verb == "hdmi" && words_.size() == 3 && Lower(Word(2)) == "nosink") {
+                step_.sink = false;
+                return true;
+            }
+            return Count(2);
+        }
+        if (verb == "battery")
+            return Kind(Step::Kind::kBattery) && Count(2) && Int(1, 0, 7, step_.number);
+        if (verb == "volume")
+            return Kind(Step::Kind::kVolume) && Count(2) && Int(1, 0, 127, step_.number);
+        if (verb == "adapter")
+            return Kind(Step::Kind::kAdapter) && Count(2) && OnOff(1, step_.on);
+        if (verb == "snap") {
+            Kind(Step::Kind::kSnap);
+            if (!Count(3))
+                return false;
+            if (!ParseOutput(Word(1), step_.output))
+                return Fail("snap lcd or snap hdmi");
+            step_.name = Word(2);
+            return true;
+        }
+        if (verb == "power") {
+            Kind(Step::Kind::kPower);
+            step_.action = Lower(Word(1));
+            if (step_.action != "on" && step_.action != "off" && step_.action != "cut")
+                return Fail("power on, power off or power cut");
+            return Count(2);
+        }
+        if (verb == "console") {
+            Kind(Step::Kind::kConsole);
+            if (words_.size() < 2)
+                return Fail("console needs a command line");
+            step_.name = Rest(1, words_.size());
+            return true;
+        }
+        if (verb == "expect")
+            return Kind(Step::Kind::kExpect) && ParseExpect();
+        if (verb == "quit")
+            return Kind(Step::Kind::kQuit) && Count(1);
+        return Fail("unknown step '" + Word(0) + "'");
+    }
+
+private:
+    bool ParseCard()
+    {
+        Kind(Step::Kind::kCard);
+        step_.action = Lower(Word(1));
+        const std::string& a = step_.action;
+        if (a == "remove")
+            return Count(2);
+        if (a == "insert") {
+            if (words_.size() > 3)
+                return Fail("card insert [NAME]");
+            step_.name = Word(2);
+            return true;
+        }
+        if (a == "new" || a == "foreign" || a == "blank") {
+            if (words_.size() < 3 || words_.size() > 4)
+                return Fail("card " + a + " NAME [SIZE]");
+            step_.name = Word(2);
+            if (step_.name.find('/') != std::string::npos || step_.name[0] == '.')
+                return Fail("a card name is a plain name");
+            step_.sizeBytes = 4ull << 30;
+            if (words_.size() == 4 && !ParseSize(Word(3), step_.sizeBytes))
+                return Fail("card size like 512M or 4G (32M to 64G)");
+            return true;
+        }
+        return Fail("card insert, remove, new, foreign or blank");
+    }
+
+    bool ParseExpect()
+    {
+        Check& c = step_.check;
+        size_t end = words_.size();
+        size_t within = Find("within");
+        if (within != words_.size()) {
+            if (within + 2 != words_.size() || !Duration(within + 1, c.withinMs))
+                return Fail("'within DURATION' ends a check");
+            end = within;
+        }
+        const std::string what = Lower(Word(1));
+        if (what == "led") {
+            c.what = Check::What::kLed;
+            c.name = Lower(Word(2));
+            if (c.name != "rec" && c.name != "peak" && c.name != "camera")
+                return Fail("LEDs are rec, peak and camera");
+            return CountTo(end, 4) && OnOff(3, c.on);
+        }
+        if (what == "backlight") {
+            c.what = Check::What::kBacklight;
+            if (!CountTo(end, 3))
+                return false;
+            std::string v = Lower(Word(2));
+            if (v == "on")
+                c.level = -1;
+            else if (v == "off")
+                c.level = 0;
+            else if (!Int(2, 0, 255, c.level))
+                return false;
+            return true;
+        }
+        if (what == "screen") {
+            c.what = Check::What::kScreen;
+            c.name = Word(2);
+            return CountTo(end, 3);
+        }
+        if (what == "file" || (what == "no" && Lower(Word(2)) == "file")) {
+            c.what = Check::What::kFile;
+            c.on = what == "file";
+            size_t at = c.on ? 2 : 3;
+            c.name = Word(at);
+            if (c.name.empty() || c.name[0] != '/')
+                return Fail("card paths start with '/' (the card's root)");
+            if (c.name.find("..") != std::string::npos)
+                return Fail("card paths stay on the card");
+            return CountTo(end, at + 1);
+        }
+        if (what == "power") {
+            c.what = Check::What::kPower;
+            return CountTo(end, 3) && OnOff(2, c.on);
+        }
+        if (what == "card") {
+            c.what = Check::What::kCard;
+            std::string v = Lower(Word(2));
+            if (v != "mounted" && v != "unmounted")
+                return Fail("expect card mounted|unmounted");
+            c.on = v == "mounted";
+            return CountTo(end, 3);
+        }
+        if (what == "pixel") {
+            c.what = Check::What::kPixel;
+            if (end != 6 && end != 7)
+                return Fail("expect pixel lcd|hdmi X Y #RRGGBB [TOLERANCE]");
+            if (!ParseOutput(Word(2), c.output))
+                return Fail("pixels of lcd or hdmi");
+            if (!Int(3, 0, 1919, c.x) || !Int(4, 0, 1079, c.y))
+                return false;
+            if (!ParseColour(Word(5), c.colour))
+                return Fail("colours are written #RRGGBB");
+            return end == 6 || Int(6, 0, 255, c.tolerance);
+        }
+        if (what == "console") {
+            c.what = Check::What::kConsole;
+            if (end < 3)
+                return Fail("expect console TEXT");
+            c.name = Rest(2, end);
+            return true;
+        }
+        return Fail("unknown check '" + Word(1) + "'");
+    }
+
+    bool Kind(Step::Kind kind)
+    {
+        step_.kind = kind;
+        return true;
+    }
+    std::string Word(size_t i) const { return i < words_.size() ? words_[i] : std::string(); }
+    size_t Find(const std::string& word) const
+    {
+        for (size_t i = 1; i < words_.size(); ++i)
+            if (Lower(words_[i]) == word)
+                return i;
+        return words_.size();
+    }
+    std::string Rest(size_t from, size_t to) const
+    {
+        std::string s;
+        for (size_t i = from; i < to; ++i)
+            s += (s.empty() ? "" : " ") + words_[i];
+        return s;
+    }
+    bool Fail(const std::string& text)
+    {
+        *why_ = text;
+        return false;
+    }
+    bool Count(size_t n) { return CountTo(words_.size(), n); }
+    bool CountTo(size_t have, size_t n)
+    {
+        if (have < n)
+            return Fail("'" + Word(0) + "' needs more words");
+        if (have > n)
+            return Fail("unexpected '" + Word(n) + "'");
+        return true;
+    }
+    bool Duration(size_t i, int& ms)
+    {
+        ms = ParseDuration(Word(i));
+        return ms >= 0 || Fail("'" + Word(i) + "' is not a duration (500ms, 2s, 1.5s, 1m)");
+    }
+    bool Int(size_t i, int lo, int hi, int& out)
+    {
+        return ParseInt(Word(i), lo, hi, out) ||
+               Fail("'" + Word(i) + "' is not a number from " + std::to_string(lo) + " to " + std::to_string(hi));
+    }
+    bool OnOff(size_t i, bool& out) { return ParseOnOff(Word(i), out) || Fail("say on or off, not '" + Word(i) + "'"); }
+    bool KeyList(size_t from, size_t to)
+    {
+        if (from >= to)
+            return Fail("name the keys");
+        for (size_t i = from; i < to; ++i) {
+            auto bit = FindKey(words_[i]);
+            if (!bit)
+                return Fail("unknown key '" + words_[i] + "'");
+            step_.keys.push_back(*bit);
+        }
+        return true;
+    }
+
+    Step& step_;
+    std::vector<std::string> words_;
+    std::string* why_ = nullptr;
+};
+
+}  // namespace
+
+int ParseDuration(const std::string& text)
+{
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || end == text.c_str() || v < 0)
+        return -1;
+    std::string unit = Lower(end);
+    double ms = unit == "ms" ? v : unit == "s" ? v * 1000 : unit == "m" || unit == "min" ? v * 60000 : -1;
+    if (ms < 0 || ms > 24.0 * 3600 * 1000)
+        return -1;
+    return static_cast<int>(std::lround(ms));
+}
+
+bool ParseScenarioText(const std::string& text, const std::string& name, Scenario& out, std::string* why)
+{
+    out.path = name;
+    out.steps.clear();
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#')
+            continue;
+        Step step;
+        step.line = number;
+        step.text = line.substr(first);
+        std::string reason;
+        if (!LineParser(step.text, step).Parse(&reason)) {
+            *why = name + ":" + std::to_string(number) + ": " + reason;
+            return false;
+        }
+        out.steps.push_back(step);
+    }
+    return true;
+}
+
+bool ParseScenario(const std::string& path, Scenario& out, std::string* why)
+{
+    std::ifstream in(path);
+    if (!in) {
+        *why = "cannot read the scenario " + path;
+        return false;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    return ParseScenarioText(text.str(), path, out, why);
+}
+
+const char* ScenarioSyntax()
+{
+    return R"(Scenario files: one step a line, run in order; '#' starts a comment line.
+Durations: 500ms, 2s, 1.5s, 1m.  Keys: F1 (power) F2 F3 MENU MODE DISPLAY T W
+UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario starts.
+  wait DURATION                    let time pass
+  press KEY [KEY...]               press together for 150 ms, release, pause 150 ms
+  hold KEY [KEY...] for DURATION   hold, then release
+  hold KEY [KEY...]                hold until a release step
+  release KEY [KEY...] | all
+  set SWITCH on|off                HOLD SPEAKER CAMERA_SW HEADPHONES (on = plugged)
+                                   MIC (external microphone plugged) WRITE_PROTECT
+  card insert [NAME]               a card of the board (default: the last one removed)
+  card remove
+  card new NAME [SIZE]             a new card formatted by the recorder, put in (SIZE 4G)
+  card foreign NAME [SIZE]         a new card formatted elsewhere, put in
+  card blank NAME [SIZE]           a new card never formatted, put in
+  hdmi plug [nosink] | hdmi unplug nosink: a cable without a display answering
+  usb plug | usb unplug
+  battery N                        level 0 (empty) .. 7 (full)
+  adapter on|off                   mains adapter
+  volume N                         input-volume knob 0..127
+  snap lcd|hdmi FILE.png           snapshot (relative to --out); prints its path
+  power on | power off | power cut power off holds the power key (then the console's
+                                   "quit"); cut pulls the battery
+  console TEXT                     a line for the debug console
+  expect CHECK [within DURATION]   fails the run unless CHECK holds (by then)
+      led rec|peak|camera on|off   backlight on|off|N        screen NAME
+      file /PATH  |  no file /PATH (card paths, patterns allowed: /MY_FOLDER/*.MOV)
+      power on|off                 card mounted|unmounted    console TEXT
+      pixel lcd|hdmi X Y #RRGGBB [TOLERANCE]  (LCD as held: 320 x 240, GUI coordinates)
+  quit                             end here (the device is shut down if on)
+)";
+}
+
+}  // namespace vrec::frontend

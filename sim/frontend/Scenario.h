@@ -1,0 +1,93 @@
+// Scenario files: timed steps that drive the device and check what it
+// shows, one step a line (the syntax is in the README and in --help).
+#pragma once
+
+#include "sim/board/Card.h"
+#include "sim/frontend/Controls.h"
+#include "sim/frontend/Pictures.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vrec::frontend {
+
+struct Check
+{
+    enum class What
+    {
+        kLed,        // name: rec, peak, camera; on
+        kBacklight,  // level: -1 any lit, 0 off, N that level
+        kScreen,     // name
+        kFile,       // path (a pattern); present
+        kPower,      // on
+        kCard,       // on: mounted
+        kPixel,      // output, x, y, colour, tolerance
+        kConsole,    // text
+    };
+    What what = What::kPower;
+    std::string name;
+    bool on = true;
+    int level = 0;
+    Output output = Output::kLcd;
+    int x = 0, y = 0;
+    uint32_t colour = 0;
+    int tolerance = 0;
+    int withinMs = 0;  // poll until true or this time has passed
+};
+
+struct Step
+{
+    enum class Kind
+    {
+        kWait,
+        kPress,
+        kHold,
+        kRelease,
+        kSet,
+        kCard,
+        kHdmi,
+        kUsb,
+        kBattery,
+        kAdapter,
+        kVolume,
+        kSnap,
+        kPower,
+        kConsole,
+        kExpect,
+        kQuit,
+    };
+    Kind kind = Kind::kWait;
+    int line = 0;
+    std::string text;         // the line as written
+    int ms = 0;               // wait, hold ... for
+    std::vector<uint32_t> keys;
+    bool allKeys = false;     // release all
+    Switch which = Switch::kHold;
+    bool on = false;          // set, hdmi/usb plug, adapter
+    bool sink = true;         // hdmi plug with a display answering
+    std::string action;       // card: insert remove new foreign blank; power: on off cut
+    std::string name;         // card name, console text, snapshot file
+    uint64_t sizeBytes = 0;
+    int number = 0;           // battery, volume
+    Output output = Output::kLcd;
+    Check check;
+};
+
+struct Scenario
+{
+    std::string path;
+    std::vector<Step> steps;
+};
+
+// Reads a scenario; false and "file:line: reason" on the first bad line.
+bool ParseScenario(const std::string& path, Scenario& out, std::string* why);
+bool ParseScenarioText(const std::string& text, const std::string& name, Scenario& out, std::string* why);
+
+// "500ms", "2s", "1.5s", "1m" -> milliseconds; -1 when not a duration.
+int ParseDuration(const std::string& text);
+
+// The syntax, for --help.
+const char* ScenarioSyntax();
+
+}  // namespace vrec::frontend

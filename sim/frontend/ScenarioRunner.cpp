@@ -1,0 +1,316 @@
+#include "sim/frontend/ScenarioRunner.h"
+
+#include "sim/board/BoardPaths.h"
+#include "sim/board/Mounts.h"
+#include "sim/frontend/CardSummary.h"
+#include "sim/frontend/Pictures.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <glob.h>
+#include <thread>
+
+namespace vrec::frontend {
+
+namespace {
+
+constexpr int kPressMs = 150;
+constexpr int kPollMs = 50;
+
+std::string Hex(uint32_t rgb)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "#%06X", rgb & 0xFFFFFF);
+    return text;
+}
+
+std::string OnOff(bool on) { return on ? "on" : "off"; }
+
+bool MatchesOnCard(const std::string& filesDir, const std::string& pattern)
+{
+    glob_t found;
+    std::string host = filesDir + pattern;
+    int r = glob(host.c_str(), GLOB_NOSORT, nullptr, &found);
+    bool any = r == 0 && found.gl_pathc > 0;
+    globfree(&found);
+    return any;
+}
+
+}  // namespace
+
+ScenarioRunner::ScenarioRunner(Controls& controls, Supervisor& supervisor, std::string outDir, FILE* report)
+    : controls_(controls), supervisor_(supervisor), outDir_(std::move(outDir)), report_(report)
+{
+}
+
+double ScenarioRunner::Seconds() const
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+void ScenarioRunner::Note(const std::string& text)
+{
+    std::fprintf(report_, "[%8.2f] %s\n", Seconds(), text.c_str());
+    std::fflush(report_);
+}
+
+void ScenarioRunner::WatchFirmware()
+{
+    std::string message;
+    PowerEvent event = supervisor_.Poll(&message);
+    if (event == PowerEvent::kNone)
+        return;
+    Note(message);
+    if (event == PowerEvent::kCrashed)
+        ++failures_;
+}
+
+void ScenarioRunner::Pass(int ms)
+{
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+        WatchFirmware();
+        auto left = until - std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(20)));
+    }
+    WatchFirmware();
+}
+
+int ScenarioRunner::Run(const Scenario& scenario)
+{
+    start_ = std::chrono::steady_clock::now();
+    failures_ = 0;
+    for (const Step& step : scenario.steps) {
+        Note(step.text);
+        std::string why;
+        if (!RunStep(step, &why)) {
+            ++failures_;
+            std::fprintf(report_, "FAILED %s:%d: %s\n", scenario.path.c_str(), step.line, why.c_str());
+        }
+        WatchFirmware();
+        if (step.kind == Step::Kind::kQuit)
+            break;
+    }
+    controls_.ReleaseAllKeys();
+    if (supervisor_.IsOn())
+        Note("end of the scenario: " + supervisor_.PowerOff());
+    std::fprintf(report_, "%s", SummariseCard(controls_.CardInSlot(), controls_.CardFiles()).c_str());
+    std::fprintf(report_, "%s: %zu steps, %d failed\n", scenario.path.c_str(), scenario.steps.size(), failures_);
+    std::fflush(report_);
+    return failures_;
+}
+
+bool ScenarioRunner::RunStep(const Step& step, std::string* why)
+{
+    switch (step.kind) {
+    case Step::Kind::kWait:
+        Pass(step.ms);
+        return true;
+    case Step::Kind::kPress:
+        for (uint32_t key : step.keys)
+            controls_.SetKey(key, true);
+        Pass(kPressMs);
+        for (uint32_t key : step.keys)
+            controls_.SetKey(key, false);
+        Pass(kPressMs);
+        return true;
+    case Step::Kind::kHold:
+        for (uint32_t key : step.keys)
+            controls_.SetKey(key, true);
+        if (step.ms > 0) {
+            Pass(step.ms);
+            for (uint32_t key : step.keys)
+                controls_.SetKey(key, false);
+        }
+        return true;
+    case Step::Kind::kRelease:
+        if (step.allKeys)
+            controls_.ReleaseAllKeys();
+        for (uint32_t key : step.keys)
+            controls_.SetKey(key, false);
+        return true;
+    case Step::Kind::kSet:
+        controls_.SetSwitch(step.which, step.on);
+        return true;
+    case Step::Kind::kCard:
+        return RunCard(step, why);
+    case Step::Kind::kHdmi:
+        controls_.PlugHdmi(step.on, step.sink);
+        return true;
+    case Step::Kind::kUsb:
+        controls_.PlugUsb(step.on);
+        return true;
+    case Step::Kind::kBattery:
+        controls_.SetBattery(step.number);
+        return true;
+    case Step::Kind::kAdapter:
+        controls_.SetAdapter(step.on);
+        return true;
+    case Step::Kind::kVolume:
+        controls_.SetInputVolume(step.number);
+        return true;
+    case Step::Kind::kSnap: {
+        std::string path = step.name[0] == '/' ? step.name : outDir_ + "/" + step.name;
+        if (!Snapshot(controls_.root(), controls_.state(), step.output, path, why))
+            return false;
+        std::fprintf(report_, "snapshot: %s\n", path.c_str());
+        return true;
+    }
+    case Step::Kind::kPower:
+        if (step.action == "on") {
+            if (supervisor_.IsOn()) {
+                *why = "the device is on already";
+                return false;
+            }
+            return supervisor_.PowerOn(why);
+        }
+        if (step.action == "off") {
+            if (!supervisor_.IsOn()) {
+                *why = "the device is off already";
+                return false;
+            }
+            Note(supervisor_.PowerOff());
+            return true;
+        }
+        supervisor_.PowerCut();
+        return true;
+    case Step::Kind::kConsole:
+        if (!supervisor_.IsOn()) {
+            *why = "the device is off: no console";
+            return false;
+        }
+        supervisor_.process().SendLine(step.name);
+        return true;
+    case Step::Kind::kExpect:
+        return Await(step.check, why);
+    case Step::Kind::kQuit:
+        return true;
+    }
+    return true;
+}
+
+bool ScenarioRunner::RunCard(const Step& step, std::string* why)
+{
+    if (step.action == "remove") {
+        std::string inSlot = controls_.CardInSlot();
+        if (inSlot.empty()) {
+            *why = "no card in the slot";
+            return false;
+        }
+        lastRemovedCard_ = inSlot;
+        controls_.RemoveCard();
+        return true;
+    }
+    if (step.action == "insert") {
+        if (!controls_.CardInSlot().empty()) {
+            *why = "a card is in the slot already";
+            return false;
+        }
+        std::string name = step.name;
+        if (name.empty())
+            name = lastRemovedCard_;
+        if (name.empty()) {
+            std::vector<std::string> names = controls_.CardNames();
+            if (names.empty()) {
+                *why = "the board has no card";
+                return false;
+            }
+            name = names.front();
+        }
+        return controls_.InsertCard(name, why);
+    }
+    board::CardFormat format = step.action == "new"       ? board::CardFormat::kDevice
+                               : step.action == "foreign" ? board::CardFormat::kForeign
+                                                          : board::CardFormat::kBlank;
+    std::string inSlot = controls_.CardInSlot();
+    if (!inSlot.empty()) {
+        lastRemovedCard_ = inSlot;
+        controls_.RemoveCard();
+        Pass(500);  // the slot is seen empty before the new card goes in
+    }
+    return controls_.NewCard(step.name, format, step.sizeBytes, why);
+}
+
+bool ScenarioRunner::Evaluate(const Check& check, std::string* got)
+{
+    board::HardwareState& state = controls_.state();
+    switch (check.what) {
+    case Check::What::kLed: {
+        int lit = check.name == "rec" ? state.leds.rec.load() : check.name == "peak" ? state.leds.peak.load()
+                                                                                      : state.leds.camera.load();
+        *got = "the " + check.name + " LED is " + OnOff(lit != 0);
+        return (lit != 0) == check.on;
+    }
+    case Check::What::kBacklight: {
+        int level = state.leds.backlight.load();
+        *got = "the backlight is at level " + std::to_string(level);
+        return check.level < 0 ? level > 0 : level == check.level;
+    }
+    case Check::What::kScreen: {
+        std::string screen(state.firmware.activeScreen,
+                           strnlen(state.firmware.activeScreen, sizeof(state.firmware.activeScreen)));
+        *got = screen.empty() ? "no screen was noted" : "the screen is \"" + screen + "\"";
+        return screen == check.name;
+    }
+    case Check::What::kFile: {
+        std::string files = controls_.CardFiles();
+        if (files.empty()) {
+            *got = "no card in the slot";
+            return !check.on;
+        }
+        bool present = MatchesOnCard(files, check.name);
+        *got = check.name + (present ? " is on the card" : " is not on the card");
+        return present == check.on;
+    }
+    case Check::What::kPower: {
+        bool on = supervisor_.IsOn();
+        *got = "the device is " + OnOff(on);
+        return on == check.on;
+    }
+    case Check::What::kCard: {
+        board::BoardPaths paths(controls_.root(), {});
+        bool mounted = board::IsMounted(paths, board::kCardPartition);
+        *got = mounted ? "the card is mounted" : "the card is not mounted";
+        return mounted == check.on;
+    }
+    case Check::What::kPixel: {
+        board::RgbImage picture = Capture(controls_.root(), state, check.output);
+        if (check.x >= picture.width || check.y >= picture.height) {
+            *got = picture.empty() ? "no picture" : "the picture is only " + std::to_string(picture.width) + " x " +
+                                                        std::to_string(picture.height);
+            return false;
+        }
+        const uint8_t* p = &picture.rgb[(static_cast<size_t>(check.y) * picture.width + check.x) * 3];
+        uint32_t rgb = static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
+        *got = "the pixel is " + Hex(rgb);
+        int want[3] = {static_cast<int>(check.colour >> 16 & 0xFF), static_cast<int>(check.colour >> 8 & 0xFF),
+                       static_cast<int>(check.colour & 0xFF)};
+        for (int i = 0; i < 3; ++i)
+            if (std::abs(p[i] - want[i]) > check.tolerance)
+                return false;
+        return true;
+    }
+    case Check::What::kConsole: {
+        bool found = supervisor_.process().ConsoleText().find(check.name) != std::string::npos;
+        *got = found ? "the console shows it" : "the console does not show \"" + check.name + "\"";
+        return found;
+    }
+    }
+    return false;
+}
+
+bool ScenarioRunner::Await(const Check& check, std::string* why)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(check.withinMs);
+    std::string got;
+    while (!Evaluate(check, &got)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            *why = got;
+            return false;
+        }
+        Pass(kPollMs);
+    }
+    return true;
+}
+
+}  // namespace vrec::frontend

@@ -1,0 +1,45 @@
+// Runs a scenario against the device: each step in turn, checks polled
+// until they hold or time out, the firmware watched for crashes, and at the
+// end a summary of the card.
+#pragma once
+
+#include "sim/frontend/Controls.h"
+#include "sim/frontend/Scenario.h"
+#include "sim/frontend/Supervisor.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+namespace vrec::frontend {
+
+class ScenarioRunner
+{
+public:
+    // outDir: where relative snapshot names go.
+    ScenarioRunner(Controls& controls, Supervisor& supervisor, std::string outDir, FILE* report);
+
+    // Runs every step; returns the number of failed steps and checks.
+    int Run(const Scenario& scenario);
+
+private:
+    bool RunStep(const Step& step, std::string* why);
+    bool RunCard(const Step& step, std::string* why);
+    bool Evaluate(const Check& check, std::string* got);
+    bool Await(const Check& check, std::string* why);
+    // Sleeps while watching the firmware.
+    void Pass(int ms);
+    void WatchFirmware();
+    double Seconds() const;
+    void Note(const std::string& text);
+
+    Controls& controls_;
+    Supervisor& supervisor_;
+    std::string outDir_;
+    FILE* report_;
+    std::string lastRemovedCard_;
+    int failures_ = 0;
+    std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace vrec::frontend

@@ -1,0 +1,201 @@
+// Headless runs of the front end: the real firmware booted on a fresh
+// board by scenario files, and how failures and crashes are reported.
+#include "sim/board/Card.h"
+#include "sim/board/HardwareState.h"
+#include "sim/board/Image.h"
+#include "tests/frontend/FreshBoard.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+namespace {
+
+using vrec::test::FileExists;
+using vrec::test::ReadFile;
+using vrec::test::WriteFile;
+
+struct RunResult
+{
+    int status = -1;
+    std::string output;
+};
+
+class FrontendScenario : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        root_ = vrec::test::PrepareFreshBoard(std::string("vrecsim-") +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+
+    RunResult RunScenario(const std::string& text, const std::string& extra = "")
+    {
+        std::string scenario = root_ + "/test.vsc";
+        EXPECT_TRUE(WriteFile(scenario, text));
+        return RunVrecsim("--headless --quiet --out " + root_ + "/snaps " + extra + " " + scenario);
+    }
+
+    RunResult RunVrecsim(const std::string& args, const std::string& wrapper = "")
+    {
+        RunResult run;
+        std::string out = root_ + "/vrecsim.out";
+        std::string command = wrapper + " " VRECSIM " --root " + root_ + " " + args + " > " + out + " 2>&1 < /dev/null";
+        int status = std::system(command.c_str());
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.output = ReadFile(out);
+        return run;
+    }
+
+    std::string root_;
+};
+
+TEST_F(FrontendScenario, BootsTheDeviceSnapsTheLcdAndPowerCycles)
+{
+    RunResult run = RunScenario(R"(power on
+expect power on
+expect card mounted within 10s
+wait 2s
+snap lcd boot.png
+set HOLD on
+press PLAY
+set HOLD off
+battery 3
+adapter on
+volume 40
+power off
+expect power off
+# the settings are saved on the card when the device shuts down
+expect file /.NVRAM.txt
+expect no file /MY_FOLDER/*.MOV
+power on
+expect power on
+wait 1s
+power cut
+expect power off
+)");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("snapshot: " + root_ + "/snaps/boot.png"), std::string::npos) << run.output;
+    std::string why;
+    vrec::board::RgbImage lcd = vrec::board::ReadPng(root_ + "/snaps/boot.png", &why);
+    EXPECT_EQ(lcd.width, 320) << why;
+    EXPECT_EQ(lcd.height, 240) << "the LCD is snapped as the device is held";
+    // The summary of the card at the end.
+    EXPECT_NE(run.output.find("card card0:"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("  /.NVRAM.txt"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("0 failed"), std::string::npos) << run.output;
+
+    // The board remembers what the scenario set.
+    vrec::board::HardwareStateFile state(root_);
+    ASSERT_TRUE(state.ok());
+    EXPECT_EQ(state.state().power.batteryLevel.load(), 3);
+    EXPECT_EQ(state.state().power.adapter.load(), 1);
+    EXPECT_EQ(state.state().power.inputVolume.load(), 40);
+    EXPECT_EQ(state.state().firmware.boots.load(), 2u);
+    EXPECT_EQ(state.state().firmware.pid.load(), 0) << "no firmware is left running";
+}
+
+TEST_F(FrontendScenario, ACardFormattedElsewhereIsInsertedAndMounted)
+{
+    RunResult run = RunScenario(R"(power on
+card foreign travel 256M
+expect card mounted within 10s
+power off
+)");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("card travel:"), std::string::npos) << run.output;
+    vrec::board::CardStore cards(root_);
+    EXPECT_EQ(cards.Inserted(), "travel");
+    vrec::board::FatInfo fat = vrec::board::ReadFat(cards.ImagePath("travel"), vrec::board::ReadPartition(cards.ImagePath("travel")));
+    EXPECT_TRUE(fat.valid);
+    EXPECT_NE(fat.oemName, vrec::board::kDeviceOemName);
+}
+
+TEST_F(FrontendScenario, FailedChecksAreReportedAndGiveStatusOne)
+{
+    RunResult run = RunScenario(R"(expect power on
+expect file /NOTHERE.MOV
+expect pixel lcd 320 0 #000000
+snap hdmi tv.png
+console free
+)");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("test.vsc:1: the device is off"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("test.vsc:2: /NOTHERE.MOV is not on the card"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("test.vsc:3: the picture is only 320 x 240"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("test.vsc:4: no HDMI picture"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("test.vsc:5: the device is off: no console"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("5 failed"), std::string::npos) << run.output;
+}
+
+TEST_F(FrontendScenario, ABadScenarioStopsBeforeAnythingRuns)
+{
+    RunResult run = RunScenario("power on\npress JUMP\n");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("test.vsc:2: unknown key 'JUMP'"), std::string::npos) << run.output;
+    vrec::board::HardwareStateFile state(root_);
+    EXPECT_EQ(state.state().firmware.boots.load(), 0u) << "nothing was started";
+    RunResult missing = RunVrecsim("--headless " + root_ + "/none.vsc");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.output.find("cannot read the scenario"), std::string::npos);
+    RunResult option = RunVrecsim("--bogus");
+    EXPECT_EQ(option.status, 2);
+    EXPECT_NE(option.output.find("unknown option --bogus"), std::string::npos);
+}
+
+TEST_F(FrontendScenario, ACrashShowsTheSignalAndTheLastErrorLines)
+{
+    std::string fake = root_ + "/crashing-app";
+    ASSERT_TRUE(WriteFile(fake, "#!/bin/sh\necho 'starting up' >&2\necho 'fatal: the codec went away' >&2\n"
+                                "kill -SEGV $$\n"));
+    chmod(fake.c_str(), 0755);
+    RunResult run = RunScenario("power on\nexpect power off within 10s\nwait 500ms\n", "--app " + fake);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("the firmware stopped: killed by signal 11"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("fatal: the codec went away"), std::string::npos) << run.output;
+}
+
+TEST_F(FrontendScenario, HelpListsOptionsStepsAndChecks)
+{
+    RunResult run = RunVrecsim("--help");
+    EXPECT_EQ(run.status, 0);
+    for (const char* word : {"--root", "--scenario", "--headless", "--window", "wait DURATION", "hold KEY",
+                             "release", "set SWITCH", "card insert", "card foreign", "hdmi plug", "usb plug",
+                             "battery N", "adapter on|off", "volume N", "snap lcd|hdmi", "power on", "expect",
+                             "screen NAME", "quit", "HOLD", "CAMERA_SW", "HEADPHONES"})
+        EXPECT_NE(run.output.find(word), std::string::npos) << word;
+}
+
+TEST_F(FrontendScenario, TheShippedDemoRuns)
+{
+    RunResult run = RunVrecsim(std::string("--headless --quiet --out ") + root_ + "/snaps " VREC_SCENARIOS "/demo.vsc");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(FileExists(root_ + "/snaps/demo-1-boot.png"));
+    EXPECT_TRUE(FileExists(root_ + "/snaps/demo-3-after-power-cycle.png"));
+}
+
+TEST_F(FrontendScenario, TheWindowOpensUnderAVirtualDisplay)
+{
+    if (std::system("command -v xvfb-run > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "xvfb-run is not installed";
+    std::string shot = root_ + "/window.png";
+    RunResult run = RunVrecsim("--window --quiet --screenshot " + shot + " --after 3s",
+                         // The X and SDL libraries keep caches until exit: not our leaks.
+                         "ASAN_OPTIONS=detect_leaks=0 SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 1280x800x24'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    std::string why;
+    vrec::board::RgbImage picture = vrec::board::ReadPng(shot, &why);
+    ASSERT_FALSE(picture.empty()) << why;
+    EXPECT_EQ(picture.width, 1060);
+    EXPECT_EQ(picture.height, 640);
+    // The device ran while the window was open and was shut down when it closed.
+    vrec::board::HardwareStateFile state(root_);
+    EXPECT_EQ(state.state().firmware.boots.load(), 1u);
+    EXPECT_EQ(state.state().firmware.pid.load(), 0);
+}
+
+}  // namespace
