@@ -174,6 +174,13 @@ void PowerOnBoard(const BoardPaths& paths, const CardStore& cards, HardwareState
     state.power.powerCut = 0;
     state.firmware.rebootRequested = 0;
     state.firmware.boots.fetch_add(1);
+    // The codec comes out of reset; the line output's record starts anew.
+    ResetSoundCodec(state);
+    state.sound.capture.open = 0;
+    state.sound.capture.running = 0;
+    state.sound.playback.open = 0;
+    state.sound.playback.running = 0;
+    unlink((paths.root() + "/sound/played.wav").c_str());
     if (state.card.inserted && !cards.Inserted().empty())
         HotplugCardInserted(paths, cards);
 }

@@ -46,7 +46,36 @@ void ResetHardwareState(HardwareState& state)
     static const uint8_t kEdidHeader[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
     for (int i = 0; i < 8; ++i)
         state.hdmi.edid[i] = kEdidHeader[i];
+    // The built-in microphones hear a quiet test tone so that the meter moves.
+    state.sound.inner.kind = kSoundTone;
+    for (int channel = 0; channel < 2; ++channel) {
+        state.sound.inner.toneHz[channel] = 1000;
+        state.sound.inner.levelCentiDb[channel] = -2000;
+        state.sound.external.toneHz[channel] = 1000;
+        state.sound.external.levelCentiDb[channel] = -2000;
+    }
+    state.sound.external.kind = kSoundSilence;
+    ResetSoundCodec(state);
     state.initialised = 1;
+}
+
+void ResetSoundCodec(HardwareState& state)
+{
+    SoundMixer& mixer = state.sound.mixer;
+    for (int channel = 0; channel < 2; ++channel) {
+        mixer.lineOutDac[channel] = 120;
+        mixer.capturePga[channel] = 24;
+    }
+    mixer.exCap = 0;
+    mixer.zeroOutput = 0;
+    mixer.dacMute = 0;
+    mixer.adcMute = 0;
+    mixer.captureSource = 0;
+    mixer.micGain = 0;
+    mixer.levelControl = 0;
+    mixer.speaker = 0;
+    mixer.zeroCross = 0;
+    mixer.regDump = 0;
 }
 
 void SetKeyBits(HardwareState& state, uint32_t bits, bool on)
