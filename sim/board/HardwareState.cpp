@@ -62,10 +62,8 @@ void ResetHardwareState(HardwareState& state)
 void ResetSoundCodec(HardwareState& state)
 {
     SoundMixer& mixer = state.sound.mixer;
-    for (int channel = 0; channel < 2; ++channel) {
-        mixer.lineOutDac[channel] = 120;
-        mixer.capturePga[channel] = 24;
-    }
+    mixer.lineOutDac = 120;
+    mixer.capturePga = 24;
     mixer.exCap = 0;
     mixer.zeroOutput = 0;
     mixer.dacMute = 0;

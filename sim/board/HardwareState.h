@@ -159,8 +159,8 @@ struct SoundInput
 // The codec's mixer controls, in the units the control plugin shows.
 struct SoundMixer
 {
-    AtomicInt lineOutDac[2];  // 0..120 in 0.5 dB steps, 120 = 0 dB, 0 = off
-    AtomicInt capturePga[2];  // 0..48 in 0.5 dB steps, 24 = 0 dB
+    AtomicInt lineOutDac;     // both channels: 0..120 in 0.5 dB steps, 120 = 0 dB, 0 = off
+    AtomicInt capturePga;     // both channels: 0..48 in 0.5 dB steps, 24 = 0 dB
     AtomicInt exCap;          // 0 "Off", 1 "On"
     AtomicInt zeroOutput;     // 0 "Disable", 1 "Enable"
     AtomicInt dacMute;        // 0 "Off", 1 "On"

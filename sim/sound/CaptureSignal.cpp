@@ -218,24 +218,27 @@ void CaptureSignal::Generate(int32_t* out, size_t frames)
         int source = mixer.captureSource.load();
         double* x = work_.data();
         (source == 0 ? inner_ : external_).Generate(x, n);
-        double gain[2];
-        for (int c = 0; c < 2; ++c) {
-            double db = CapturePgaGainDb(mixer.capturePga[c].load());
-            if (source != 3)
-                db += MicGainDb(mixer.micGain.load());
-            if (source == 1 && card_.externalNeedsBias.load())
-                db -= 40.0;  // an electret microphone without plug-in power
-            gain[c] = DbToGain(db);
-        }
-        for (size_t i = 0; i < n; ++i) {
-            x[2 * i] *= gain[0];
-            x[2 * i + 1] *= gain[1];
-        }
+        double db = CapturePgaGainDb(mixer.capturePga.load());
+        if (source != 3)
+            db += MicGainDb(mixer.micGain.load());
+        if (source == 1 && card_.externalNeedsBias.load())
+            db -= 40.0;  // an electret microphone without plug-in power
+        double gain = DbToGain(db);
+        for (size_t i = 0; i < 2 * n; ++i)
+            x[i] *= gain;
         level_.Process(x, n, mixer.levelControl.load());
         bool muted = mixer.adcMute.load() != 0;
-        for (size_t i = 0; i < 2 * n; ++i) {
-            double v = muted ? 0.0 : std::nearbyint(x[i] * 8388608.0);
-            out[i] = static_cast<int32_t>(std::clamp(v, -8388608.0, 8388607.0));
+        for (size_t i = 0; i < n; ++i) {
+            int32_t sample[2];
+            for (int c = 0; c < 2; ++c) {
+                double v = muted ? 0.0 : std::nearbyint(x[2 * i + c] * 8388608.0);
+                sample[c] = static_cast<int32_t>(std::clamp(v, -8388608.0, 8388607.0));
+            }
+            // The ADC's serial data arrives one channel slot late: each frame
+            // carries the right sample of the frame before and its own left.
+            out[2 * i] = lateRight_;
+            out[2 * i + 1] = sample[0];
+            lateRight_ = sample[1];
         }
         out += 2 * n;
         frames -= n;

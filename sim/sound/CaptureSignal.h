@@ -66,7 +66,9 @@ class CaptureSignal
 {
 public:
     CaptureSignal(board::SoundCard& card, int rate);
-    // The next frames, interleaved stereo 24-bit samples.
+    // The next frames, interleaved stereo 24-bit samples, as the codec's
+    // serial port delivers them: one channel slot late, so that frame i
+    // holds (right of frame i - 1, left of frame i).
     void Generate(int32_t* out, size_t frames);
 
 private:
@@ -75,6 +77,7 @@ private:
     SourceGenerator external_;
     LevelControl level_;
     std::vector<double> work_;
+    int32_t lateRight_ = 0;
 };
 
 double DbToGain(double db);

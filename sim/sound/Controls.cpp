@@ -17,13 +17,13 @@ const char* const kMicGains[] = {"Low", "Mid", "High"};
 const char* const kLevelControls[] = {"Off", "Auto", "Limiter"};
 
 #define FIELD(member) [](SoundMixer& m, int) -> AtomicInt& { return m.member; }
-#define CHANNEL_FIELD(member) [](SoundMixer& m, int c) -> AtomicInt& { return m.member[c]; }
 #define ENUM(name, items, member) \
     {name, ControlKind::kEnumerated, 1, 0, 0, items, static_cast<int>(sizeof(items) / sizeof(items[0])), FIELD(member)}
 
 const ControlInfo kControls[] = {
-    {"Line out DAC Playback Volume", ControlKind::kInteger, 2, 0, 120, nullptr, 0, CHANNEL_FIELD(lineOutDac)},
-    {"Capture PGA Capture Volume", ControlKind::kInteger, 2, 0, 48, nullptr, 0, CHANNEL_FIELD(capturePga)},
+    // The driver sets both channels of the codec's volumes from one value.
+    {"Line out DAC Playback Volume", ControlKind::kInteger, 1, 0, 120, nullptr, 0, FIELD(lineOutDac)},
+    {"Capture PGA Capture Volume", ControlKind::kInteger, 1, 0, 48, nullptr, 0, FIELD(capturePga)},
     ENUM("ExCap", kOffOn, exCap),
     ENUM("Zero Output", kDisableEnable, zeroOutput),
     ENUM("DAC Mute", kOffOn, dacMute),
@@ -37,7 +37,6 @@ const ControlInfo kControls[] = {
 };
 
 #undef ENUM
-#undef CHANNEL_FIELD
 #undef FIELD
 
 }  // namespace
@@ -95,11 +94,11 @@ std::string RegisterDump(const SoundMixer& mixer)
         {0x07, source == 3 ? 0x00u : (source == 0 ? 0x50u : 0xA0u)},
         {0x08, (mixer.dacMute ? 0x03u : 0x00u) | (mixer.exCap ? 0x40u : 0x00u)},
         {0x09, (mixer.zeroOutput ? 0x80u : 0x00u) | (mixer.zeroCross ? 0x03u : 0x00u)},
-        {0x0A, pga(mixer.capturePga[0])},
-        {0x0B, pga(mixer.capturePga[1])},
+        {0x0A, pga(mixer.capturePga)},
+        {0x0B, pga(mixer.capturePga)},
         {0x0C, mixer.levelControl == 1 ? 0xC0u : 0x00u},
-        {0x16, volume(mixer.lineOutDac[0])},
-        {0x17, volume(mixer.lineOutDac[1])},
+        {0x16, volume(mixer.lineOutDac)},
+        {0x17, volume(mixer.lineOutDac)},
         {0x19, mixer.levelControl == 2 ? 0x80u : 0x00u},
         {0x1F, mixer.speaker ? 0x01u : 0x00u},
     };

@@ -42,18 +42,16 @@ void LineOutput::Play(const uint8_t* frames, size_t count)
     size_t bytes = count * static_cast<size_t>(frameBytes_);
     out_.resize(bytes);
     bool silent = mixer.dacMute.load() || mixer.zeroOutput.load();
-    int volume[2] = {mixer.lineOutDac[0].load(), mixer.lineOutDac[1].load()};
-    if (silent || (volume[0] <= 0 && volume[1] <= 0)) {
+    int volume = mixer.lineOutDac.load();
+    if (silent || volume <= 0) {
         std::memset(out_.data(), 0, bytes);
-    } else if (volume[0] == 120 && volume[1] == 120) {
+    } else if (volume == 120) {
         std::memcpy(out_.data(), frames, bytes);  // 0 dB: the samples as written
     } else {
-        double gain[2];
-        for (int c = 0; c < 2; ++c)
-            gain[c] = volume[c] <= 0 ? 0.0 : DbToGain(LineOutGainDb(volume[c]));
+        double gain = DbToGain(LineOutGainDb(volume));
         int sampleBytes = bits_ / 8;
         for (size_t i = 0; i < 2 * count; ++i) {
-            double v = std::nearbyint(ReadSample(frames + i * sampleBytes, bits_) * gain[i & 1]);
+            double v = std::nearbyint(ReadSample(frames + i * sampleBytes, bits_) * gain);
             int32_t s = static_cast<int32_t>(std::clamp(v, -8388608.0, 8388607.0));
             WriteSample(out_.data() + i * sampleBytes, bits_, s);
         }

@@ -67,12 +67,16 @@ public:
             signal_ = std::make_unique<CaptureSignal>(link.card(), static_cast<int>(rate_));
             ringFrames_ = std::max<uint64_t>(2 * buffer_, rate_ / 2);
             ring_.assign(2 * ringFrames_, 0);
+            // As the codec's driver does, setting a stream up unmutes it.
+            link.card().mixer.adcMute = 0;
         } else {
             output_ = std::make_unique<LineOutput>(link, static_cast<int>(rate_), bits_);
             ringFrames_ = 2 * buffer_;
             playRing_.assign(ringFrames_ * frameBytes_, 0);
-            // Setting a stream up ends the codec's zero output.
+            // As the codec's driver does, setting a stream up ends the zero
+            // output and the mute.
             link.card().mixer.zeroOutput = 0;
+            link.card().mixer.dacMute = 0;
         }
         status().rate = static_cast<int>(rate_);
         status().bits = bits_;
