@@ -105,6 +105,16 @@ void HostAudioPipe::Stop()
         close(fd_);
     fd_ = -1;
     if (child_ > 0) {
+        // Closing the pipe ends the command's input or output; give it a
+        // moment to finish its own way before it is stopped.
+        for (int i = 0; i < 40; ++i) {
+            if (waitpid(child_, nullptr, WNOHANG) == child_) {
+                child_ = -1;
+                return;
+            }
+            struct timespec pause = {0, 5 * 1000 * 1000};
+            nanosleep(&pause, nullptr);
+        }
         kill(child_, SIGTERM);
         waitpid(child_, nullptr, 0);
     }
