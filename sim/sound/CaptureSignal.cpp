@@ -210,7 +210,7 @@ CaptureSignal::CaptureSignal(board::SoundCard& card, int rate)
 {
 }
 
-void CaptureSignal::Generate(int32_t* out, size_t frames)
+void CaptureSignal::Generate(int32_t* out, size_t frames, int32_t* direct)
 {
     while (frames > 0) {
         size_t n = std::min(frames, kChunk);
@@ -239,8 +239,14 @@ void CaptureSignal::Generate(int32_t* out, size_t frames)
             out[2 * i] = lateRight_;
             out[2 * i + 1] = sample[0];
             lateRight_ = sample[1];
+            if (direct) {
+                direct[2 * i] = sample[0];
+                direct[2 * i + 1] = sample[1];
+            }
         }
         out += 2 * n;
+        if (direct)
+            direct += 2 * n;
         frames -= n;
     }
 }

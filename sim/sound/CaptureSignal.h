@@ -69,7 +69,9 @@ public:
     // The next frames, interleaved stereo 24-bit samples, as the codec's
     // serial port delivers them: one channel slot late, so that frame i
     // holds (right of frame i - 1, left of frame i).
-    void Generate(int32_t* out, size_t frames);
+    // direct, when given, receives the same frames in the inputs' order (the
+    // codec's own path from its ADC to its DAC).
+    void Generate(int32_t* out, size_t frames, int32_t* direct = nullptr);
 
 private:
     board::SoundCard& card_;

@@ -65,6 +65,7 @@ public:
         period_ = io.period_size;
         if (capture_) {
             signal_ = std::make_unique<CaptureSignal>(link.card(), static_cast<int>(rate_));
+            loopback_.reset();
             ringFrames_ = std::max<uint64_t>(2 * buffer_, rate_ / 2);
             ring_.assign(2 * ringFrames_, 0);
             // As the codec's driver does, setting a stream up unmutes it.
@@ -218,10 +219,32 @@ private:
             generated_ = upTo - ringFrames_;  // far behind: what lies before is lost anyway
         while (generated_ < upTo) {
             uint64_t at = generated_ % ringFrames_;
-            uint64_t n = std::min(upTo - generated_, ringFrames_ - at);
-            signal_->Generate(&ring_[2 * at], n);
+            uint64_t n = std::min<uint64_t>({upTo - generated_, ringFrames_ - at, kLoopbackChunk});
+            if (CodecMonitors()) {
+                signal_->Generate(&ring_[2 * at], n, loopbackSamples_.data());
+                Loopback(n);
+            } else {
+                signal_->Generate(&ring_[2 * at], n);
+            }
             generated_ += n;
         }
+    }
+
+    // With "ExCap" on and the monitor output open, the codec itself sends
+    // its input to the line output.
+    bool CodecMonitors()
+    {
+        return link.card().mixer.exCap.load() != 0 && link.card().playback.open.load() != 0;
+    }
+
+    void Loopback(uint64_t frames)
+    {
+        if (!loopback_)
+            loopback_ = std::make_unique<LineOutput>(link, static_cast<int>(rate_), bits_);
+        int sampleBytes = bits_ / 8;
+        for (uint64_t i = 0; i < 2 * frames; ++i)
+            WriteSample(&loopbackBytes_[i * sampleBytes], bits_, loopbackSamples_[i]);
+        loopback_->Play(loopbackBytes_.data(), frames);
     }
 
     // The capture is a function of the frame number: a region visited twice
@@ -348,6 +371,11 @@ private:
     std::vector<int32_t> ring_;  // generated capture, by frame number
     uint64_t ringFrames_ = 1;
     uint64_t generated_ = 0;
+
+    static constexpr uint64_t kLoopbackChunk = 4096;
+    std::unique_ptr<LineOutput> loopback_;
+    std::vector<int32_t> loopbackSamples_ = std::vector<int32_t>(2 * kLoopbackChunk);
+    std::vector<uint8_t> loopbackBytes_ = std::vector<uint8_t>(2 * 3 * kLoopbackChunk);
 
     std::unique_ptr<LineOutput> output_;
     std::vector<uint8_t> playRing_;  // written playback, by frame number

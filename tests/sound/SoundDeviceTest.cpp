@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -246,6 +247,36 @@ TEST_F(SoundDeviceTest, MonitorWritesReachTheLineOutput)
     ASSERT_TRUE(ReadWav(BoardRoot() + "/sound/played.wav", &played));
     EXPECT_GT(played.data.size(), 80u * 960);
     EXPECT_NEAR(Db(Peak(Unpack(played.data.data(), played.data.size(), 16).left)), -6.0, 0.1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SoundDeviceTest, WithExCapTheCodecMonitorsItsInputItself)
+{
+    vrec::sound::SetTone(card(), vrec::sound::Input::kBuiltInMics, 1000, -6.0, 1000, -200.0);
+    ASSERT_TRUE(SND_Init(SOUND_MODE_REC_MONITOR, 48000, 24, 2));
+    ASSERT_EQ(card().mixer.exCap.load(), 1);
+    std::vector<uint8_t> block(240 * 6);
+    for (int i = 0; i < 60; ++i)
+        SND_Read(block.data(), static_cast<int>(block.size()));
+    SND_Exit();
+    WavData played;
+    ASSERT_TRUE(ReadWav(BoardRoot() + "/sound/played.wav", &played));
+    EXPECT_EQ(played.bits, 24);
+    Stereo s = Unpack(played.data.data(), played.data.size(), 24);
+    EXPECT_GE(s.left.size(), 60u * 240);
+    EXPECT_NEAR(Db(SineAmplitude(s.left, 1000, 48000)), -6.0, 0.05);
+    EXPECT_LT(Peak(s.right), 1e-6);
+
+    // Without ExCap nothing reaches the output unless it is written.
+    std::remove((BoardRoot() + "/sound/played.wav").c_str());
+    ASSERT_TRUE(SND_Init(SOUND_MODE_REC_MONITOR, 48000, 16, 2));
+    for (int i = 0; i < 20; ++i)
+        SND_Read(block.data(), 960);
+    SND_Exit();
+    EXPECT_FALSE(FileExists(BoardRoot() + "/sound/played.wav"));
 }
 
 }  // namespace
