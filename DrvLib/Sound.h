@@ -4,7 +4,7 @@
 
 #include <alsa/asoundlib.h>
 
-enum Sound_Mode
+enum Sound_Mode : int  // other values open nothing
 {
     SOUND_MODE_PLAY = 0,
     SOUND_MODE_REC = 1,

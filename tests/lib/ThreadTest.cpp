@@ -67,6 +67,8 @@ void* AddMany(void* pArg)
     return nullptr;
 }
 
+TH_THREAD* g_apKeptThreads[2];
+
 TEST(Threads, CreatedThreadsRunTheirRoutineUnderTheLock)
 {
     Shared shared;
@@ -83,6 +85,9 @@ TEST(Threads, CreatedThreadsRunTheirRoutineUnderTheLock)
         SleepMS(5);
     EXPECT_EQ(shared.counter, 40000);
     TH_DeleteLock(shared.hLock);
+    // Thread records live as long as the process, as on the device.
+    g_apKeptThreads[0] = a;
+    g_apKeptThreads[1] = b;
 }
 
 TEST(ActionModeDeathTest, ModesOutsideTheRangeStopTheProgram)
