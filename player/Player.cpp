@@ -5,6 +5,8 @@
 #include "Lib/Global.h"
 #include "Lib/Thread.h"
 
+int g_bAudioRenderRunning = 0;
+
 void* PlayAudioThread(void* pArg)
 {
     gblIdleThreadBody();

@@ -2,6 +2,8 @@
 #ifndef PLAYER_PLAYER_H
 #define PLAYER_PLAYER_H
 
+extern int g_bAudioRenderRunning;  // the sound device is open for playback
+
 int PL_Init(void);
 int PL_IsPlaying(void);
 int PL_GetSlideShowing(void);

@@ -7,6 +7,7 @@ extern int g_bRecPause;
 extern int g_bPhotoCaptured;
 extern int g_bAfterRecording;
 extern int g_bAfterRecMode;
+extern int g_nRecPos;  // recorded ms, 100 per sound buffer
 
 int REC_IsRecording(void);
 void REC_Start(void);

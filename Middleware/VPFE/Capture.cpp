@@ -3,6 +3,8 @@
 
 #include "Lib/Global.h"
 
+int g_bStartRecCap = 0;
+
 void* CaptureTread(void* pArg)
 {
     gblIdleThreadBody();

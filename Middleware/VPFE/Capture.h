@@ -10,6 +10,8 @@ struct CaptureEnv
     Fifo_Handle hInFifo;   // FIFO A: capture buffers given back
 };
 
+extern int g_bStartRecCap;  // the first frame of a recorder-mode run has been taken
+
 void* CaptureTread(void* pArg);
 
 // Camera sensor registers for the debug console; 0 while no capture device exists.

@@ -17,6 +17,9 @@
 #ifndef VREC_BOARD_BIN
 #error "VREC_BOARD_BIN must name the folder of the board tools"
 #endif
+#ifndef VREC_ALSA_CONFIG_PATH
+#error "VREC_ALSA_CONFIG_PATH must list the ALSA configuration files of the board's sound card"
+#endif
 #ifndef VREC_BUILD_DIR
 #error "VREC_BUILD_DIR must name the build tree"
 #endif
@@ -107,6 +110,9 @@ bool Board::PowerOn(std::string* why)
     std::string newPath = toolDir_ + ":" + (path ? path : "/usr/bin:/bin");
     setenv("PATH", newPath.c_str(), 1);
     setenv("VRECSIM_ROOT", paths_.root().c_str(), 1);
+    // ALSA in this process (and the device's amixer) reaches the board's
+    // sound card; the machine's own set-up is not used.
+    setenv("ALSA_CONFIG_PATH", VREC_ALSA_CONFIG_PATH, 1);
     StartKernel();
     return true;
 }

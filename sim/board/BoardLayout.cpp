@@ -176,6 +176,13 @@ void PowerOnBoard(const BoardPaths& paths, const CardStore& cards, HardwareState
     state.power.powerCut = 0;
     state.firmware.rebootRequested = 0;
     state.firmware.boots.fetch_add(1);
+    // The codec comes out of reset; the line output's record starts anew.
+    ResetSoundCodec(state);
+    state.sound.capture.open = 0;
+    state.sound.capture.running = 0;
+    state.sound.playback.open = 0;
+    state.sound.playback.running = 0;
+    unlink((paths.root() + "/sound/played.wav").c_str());
     // The slot link is the truth about the card (the state may be new).
     std::string inserted = cards.Inserted();
     if (inserted.empty()) {

@@ -41,7 +41,34 @@ void ResetHardwareState(HardwareState& state)
     state.clock.rtcOffsetUs = -hostUs;
     state.clock.systemOffsetUs = -hostUs;
     WriteDefaultEdid(state.hdmi);
+    // The built-in microphones hear a quiet test tone so that the meter moves.
+    state.sound.inner.kind = kSoundTone;
+    for (int channel = 0; channel < 2; ++channel) {
+        state.sound.inner.toneHz[channel] = 1000;
+        state.sound.inner.levelCentiDb[channel] = -2000;
+        state.sound.external.toneHz[channel] = 1000;
+        state.sound.external.levelCentiDb[channel] = -2000;
+    }
+    state.sound.external.kind = kSoundSilence;
+    ResetSoundCodec(state);
     state.initialised = 1;
+}
+
+void ResetSoundCodec(HardwareState& state)
+{
+    SoundMixer& mixer = state.sound.mixer;
+    mixer.lineOutDac = 120;
+    mixer.capturePga = 24;
+    mixer.exCap = 0;
+    mixer.zeroOutput = 0;
+    mixer.dacMute = 0;
+    mixer.adcMute = 0;
+    mixer.captureSource = 0;
+    mixer.micGain = 0;
+    mixer.levelControl = 0;
+    mixer.speaker = 0;
+    mixer.zeroCross = 0;
+    mixer.regDump = 0;
 }
 
 void SetKeyBits(HardwareState& state, uint32_t bits, bool on)

@@ -11,7 +11,7 @@
 namespace vrec::board {
 
 constexpr uint32_t kStateMagic = 0x56524543;  // "VREC"
-constexpr uint32_t kStateVersion = 2;
+constexpr uint32_t kStateVersion = 3;
 
 using AtomicInt = std::atomic<int32_t>;
 using AtomicWord = std::atomic<uint32_t>;
@@ -153,9 +153,71 @@ struct Camera
     AtomicInt reserved[14];
 };
 
+// What one capture input of the sound card hears.
+enum SoundSourceKind : int32_t
+{
+    kSoundSilence = 0,
+    kSoundTone = 1,     // a sine per channel
+    kSoundNoise = 2,    // white noise per channel
+    kSoundWavFile = 3,  // a WAV file, looped
+    kSoundHost = 4,     // the host's own capture device
+};
+
+constexpr int kSoundPathSize = 256;
+
+struct SoundInput
+{
+    AtomicInt kind;             // SoundSourceKind
+    AtomicInt toneHz[2];        // left, right
+    AtomicInt levelCentiDb[2];  // peak level in dBFS x 100 at unity gain (a WAV file: its gain)
+    AtomicWord changes;         // raised after wavFile changes
+    char wavFile[kSoundPathSize];  // host path
+};
+
+// The codec's mixer controls, in the units the control plugin shows.
+struct SoundMixer
+{
+    AtomicInt lineOutDac;     // both channels: 0..120 in 0.5 dB steps, 120 = 0 dB, 0 = off
+    AtomicInt capturePga;     // both channels: 0..48 in 0.5 dB steps, 24 = 0 dB
+    AtomicInt exCap;          // 0 "Off", 1 "On"
+    AtomicInt zeroOutput;     // 0 "Disable", 1 "Enable"
+    AtomicInt dacMute;        // 0 "Off", 1 "On"
+    AtomicInt adcMute;
+    AtomicInt captureSource;  // 0 "Inner_Mic", 1 "Ext_Mic", 2 "Ext_Mic_Bias", 3 "Line"
+    AtomicInt micGain;        // 0 "Low", 1 "Mid", 2 "High"
+    AtomicInt levelControl;   // 0 "Off", 1 "Auto", 2 "Limiter"
+    AtomicInt speaker;        // 0 "Off", 1 "On"
+    AtomicInt zeroCross;      // 0 "Off", 1 "On"
+    AtomicInt regDump;        // 0 "Disable", 1 "Enable"
+    AtomicWord writes;        // raised by every control write
+};
+
+// A PCM stream of the card as the front end and tests see it.
+struct SoundStream
+{
+    AtomicInt open;
+    AtomicInt running;
+    AtomicInt rate;
+    AtomicInt bits;
+    AtomicInt periodFrames;
+    AtomicInt bufferFrames;
+    AtomicLong frames;  // moved since power-on
+    AtomicWord xruns;
+    AtomicWord opens;
+};
+
 struct SoundCard
 {
-    AtomicInt reserved[64];
+    SoundInput inner;              // the built-in microphones
+    SoundInput external;           // the external jack (microphone or line)
+    AtomicInt externalNeedsBias;   // the external microphone is silent without plug-in power
+    SoundMixer mixer;
+    AtomicInt hostSpeakers;        // also play through the host's speakers
+    AtomicWord overrunRequests;    // each raise makes the running capture over-run once
+    AtomicWord underrunRequests;   // ... the running playback under-run once
+    AtomicWord suspendRequests;    // ... every running stream suspend once
+    SoundStream capture;
+    SoundStream playback;
 };
 
 struct HardwareState
@@ -206,6 +268,9 @@ void ResetHardwareState(HardwareState& state);
 // Key-line helpers that keep the detect bits and the device states together.
 void SetKeyBits(HardwareState& state, uint32_t bits, bool on);
 void SetBatteryLevel(HardwareState& state, int level);
+// The codec as it comes out of reset at power-on: every mixer control at
+// its default.
+void ResetSoundCodec(HardwareState& state);
 
 // What the devices hold after the power comes on: processor and HDMI
 // transmitter registers at their reset values, frame buffers closed.

@@ -68,6 +68,8 @@ void* AddMany(void* pArg)
     return nullptr;
 }
 
+TH_THREAD* g_apKeptThreads[2];
+
 TEST(Threads, CreatedThreadsRunTheirRoutineUnderTheLock)
 {
     Shared shared;
@@ -84,9 +86,9 @@ TEST(Threads, CreatedThreadsRunTheirRoutineUnderTheLock)
         SleepMS(5);
     EXPECT_EQ(shared.counter, 40000);
     TH_DeleteLock(shared.hLock);
-    // The records are the caller's to keep; these threads are done with them.
-    free(a);
-    free(b);
+    // Thread records live as long as the process, as on the device.
+    g_apKeptThreads[0] = a;
+    g_apKeptThreads[1] = b;
 }
 
 TEST(ActionModeDeathTest, ModesOutsideTheRangeStopTheProgram)
