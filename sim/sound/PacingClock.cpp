@@ -47,12 +47,12 @@ void PacingClock::Start(unsigned rate, uint64_t wakeFrames)
     int64_t intervalNs = static_cast<int64_t>(wakeFrames * 1000000000ull / rate);
     if (intervalNs < 100000)
         intervalNs = 100000;
-    struct itimerspec spec;
-    spec.it_interval = FromNs(intervalNs);
+    struct itimerspec timer;
+    timer.it_interval = FromNs(intervalNs);
     // A little after the boundary, so that the period is complete when the
     // poller looks.
-    spec.it_value = FromNs(intervalNs + 200000);
-    timerfd_settime(fd_, 0, &spec, nullptr);
+    timer.it_value = FromNs(intervalNs + 200000);
+    timerfd_settime(fd_, 0, &timer, nullptr);
 }
 
 void PacingClock::Stop()
@@ -78,9 +78,9 @@ uint64_t PacingClock::Elapsed() const
 
 void PacingClock::WakeNow()
 {
-    struct itimerspec spec = {};
-    spec.it_value.tv_nsec = 1;
-    timerfd_settime(fd_, 0, &spec, nullptr);
+    struct itimerspec timer = {};
+    timer.it_value.tv_nsec = 1;
+    timerfd_settime(fd_, 0, &timer, nullptr);
 }
 
 void PacingClock::Drain()

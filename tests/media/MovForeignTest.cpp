@@ -1,7 +1,7 @@
 // The movie reader on movies that ffmpeg's own mov muxer wrote: every sample
 // where ffprobe says it is.
 #include "Media/MovReader.h"
-#include "tests/media/support/MovInspect.h"
+#include "tests/media/support/MovParse.h"
 #include "tests/support/BoardTest.h"
 
 #include <string>

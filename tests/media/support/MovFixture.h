@@ -2,7 +2,7 @@
 #pragma once
 
 #include "Media/MovCreator.h"
-#include "tests/media/support/MovInspect.h"
+#include "tests/media/support/MovParse.h"
 #include "tests/media/support/Mpeg4Stream.h"
 #include "tests/media/support/ScriptedCreator.h"
 #include "tests/support/BoardTest.h"

@@ -1,4 +1,4 @@
-#include "tests/media/support/MovInspect.h"
+#include "tests/media/support/MovParse.h"
 
 #include <cstdio>
 #include <fstream>
