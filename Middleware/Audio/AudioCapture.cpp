@@ -5,6 +5,9 @@
 
 Fifo_Handle g_hAudioCaptureFree = nullptr;
 Fifo_Handle g_hAudioCaptureOut = nullptr;
+int g_nAudioFreq = 44100;
+int g_nAudioBits = 16;
+CInputAudioFilter g_InputAudioFilter;
 
 void* AudioCaptureThread(void* pArg)
 {

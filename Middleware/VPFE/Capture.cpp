@@ -3,6 +3,11 @@
 
 #include "Lib/Global.h"
 
+int g_nZoom = 100;
+int g_nWhiteBalance = 0;
+
+void ResetVideoCapture(void) {}
+
 void* CaptureTread(void* pArg)
 {
     gblIdleThreadBody();

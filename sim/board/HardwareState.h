@@ -11,7 +11,7 @@
 namespace vrec::board {
 
 constexpr uint32_t kStateMagic = 0x56524543;  // "VREC"
-constexpr uint32_t kStateVersion = 1;
+constexpr uint32_t kStateVersion = 2;
 
 using AtomicInt = std::atomic<int32_t>;
 using AtomicWord = std::atomic<uint32_t>;
@@ -114,6 +114,10 @@ struct Clock
 {
     AtomicLong rtcOffsetUs;     // RTC = host time + offset (runs while powered off)
     AtomicLong systemOffsetUs;  // system clock = host time + offset (set at power-on, by "date")
+    // Test clock: while held, the board's host time stands at heldUs and
+    // moves only when a test advances it (HoldClock, AdvanceClock).
+    AtomicInt held;
+    AtomicLong heldUs;
 };
 
 constexpr int kNoteSize = 32;
@@ -187,5 +191,13 @@ void ResetHardwareState(HardwareState& state);
 // Key-line helpers that keep the detect bits and the device states together.
 void SetKeyBits(HardwareState& state, uint32_t bits, bool on);
 void SetBatteryLevel(HardwareState& state, int level);
+
+// The time the board's clocks count from: the host's real time, or the
+// test clock's while it is held (microseconds since the epoch).
+int64_t BoardBaseTimeUs(const HardwareState& state);
+// Holds the test clock at the present time; AdvanceClock moves it on.
+void HoldClock(HardwareState& state);
+void AdvanceClock(HardwareState& state, int64_t ms);
+void ReleaseClock(HardwareState& state);
 
 }  // namespace vrec::board
