@@ -27,6 +27,7 @@ off_t SYS_lseek(int fd, off_t offset, int whence);
 int SYS_ioctl(int fd, unsigned long request, void* arg);
 void* SYS_mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset);
 int SYS_munmap(void* addr, size_t length);
+int SYS_fcntl(int fd, int cmd, long arg = 0);
 int SYS_select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, struct timeval* timeout);
 
 // Requests whose argument is a value rather than a pointer.

@@ -19,6 +19,7 @@ void* SYS_mmap(void* addr, size_t length, int prot, int flags, int fd, off_t off
     return mmap(addr, length, prot, flags, fd, offset);
 }
 int SYS_munmap(void* addr, size_t length) { return munmap(addr, length); }
+int SYS_fcntl(int fd, int cmd, long arg) { return fcntl(fd, cmd, arg); }
 int SYS_select(int nfds, fd_set* r, fd_set* w, fd_set* e, struct timeval* timeout)
 {
     return select(nfds, r, w, e, timeout);

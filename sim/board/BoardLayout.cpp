@@ -171,6 +171,7 @@ void PowerOnBoard(const BoardPaths& paths, const CardStore& cards, HardwareState
     struct stat st;
     if (lstat(point.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         rmdir(point.c_str());  // left from the last run; hot-plug makes it again
+    ResetDevicesAtPowerOn(state);
     state.power.powerOffStarted = 0;
     state.power.powerCut = 0;
     state.firmware.rebootRequested = 0;

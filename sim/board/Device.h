@@ -2,6 +2,7 @@
 // an open "/dev/..." descriptor do.
 #pragma once
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <sys/mman.h>
@@ -43,6 +44,22 @@ public:
     }
     // For select: true when a read would return data now.
     virtual bool Readable() { return true; }
+
+    // The descriptor's access mode and status flags (O_NONBLOCK), as
+    // fcntl F_GETFL/F_SETFL see them.
+    int StatusFlags() const { return statusFlags_.load(); }
+    void SetStatusFlags(int flags) { statusFlags_ = flags; }
+
+protected:
+    // A failed call: -1 with errno set.
+    static int Fail(int error)
+    {
+        errno = error;
+        return -1;
+    }
+
+private:
+    std::atomic<int> statusFlags_{0};
 };
 
 }  // namespace vrec::board

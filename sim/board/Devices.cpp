@@ -16,6 +16,12 @@ const DeviceNode kDeviceNodes[] = {
     {"/dev/msp430", OpenMsp430},
     {"/dev/mmcblk0", OpenCardDevice},
     {"/dev/mmcblk0p1", OpenCardPartition},
+    {"/dev/vreckey", OpenKeyDevice},
+    {"/dev/vrecled", OpenLedDevice},
+    {"/dev/rtc", OpenRtcDevice},
+    {"/dev/adv7523_hdmi", OpenHdmiDevice},
+    {"/dev/fb0", OpenFrameBuffer0},
+    {"/dev/fb2", OpenFrameBuffer2},
 };
 
 }  // namespace

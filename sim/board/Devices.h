@@ -18,5 +18,11 @@ DeviceFactory FindDeviceNode(const std::string& path);
 std::shared_ptr<BoardDevice> OpenMsp430(Board& board, int flags);
 std::shared_ptr<BoardDevice> OpenCardDevice(Board& board, int flags);
 std::shared_ptr<BoardDevice> OpenCardPartition(Board& board, int flags);
+std::shared_ptr<BoardDevice> OpenKeyDevice(Board& board, int flags);
+std::shared_ptr<BoardDevice> OpenLedDevice(Board& board, int flags);
+std::shared_ptr<BoardDevice> OpenRtcDevice(Board& board, int flags);
+std::shared_ptr<BoardDevice> OpenHdmiDevice(Board& board, int flags);
+std::shared_ptr<BoardDevice> OpenFrameBuffer0(Board& board, int flags);
+std::shared_ptr<BoardDevice> OpenFrameBuffer2(Board& board, int flags);
 
 }  // namespace vrec::board

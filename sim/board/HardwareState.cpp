@@ -1,5 +1,6 @@
 #include "sim/board/HardwareState.h"
 
+#include "sim/board/DeviceDefaults.h"
 #include "sim/board/KeyBits.h"
 
 #include <cstring>
@@ -32,20 +33,14 @@ void ResetHardwareState(HardwareState& state)
     SetBatteryLevel(state, 7);
     state.power.inputVolume = 96;
     state.leds.backlight = 0;
-    for (auto& fb : state.display.fb) {
-        fb.colorKey = 0xF81F;
-        fb.windowEnabled = 0;
-    }
+    ResetDevicesAtPowerOn(state);
     // A fresh board's clock has never been set: it starts at the epoch.
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     int64_t hostUs = static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
     state.clock.rtcOffsetUs = -hostUs;
     state.clock.systemOffsetUs = -hostUs;
-    // A simple EDID header so that a sink answers.
-    static const uint8_t kEdidHeader[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-    for (int i = 0; i < 8; ++i)
-        state.hdmi.edid[i] = kEdidHeader[i];
+    WriteDefaultEdid(state.hdmi);
     state.initialised = 1;
 }
 

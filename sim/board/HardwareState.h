@@ -11,7 +11,7 @@
 namespace vrec::board {
 
 constexpr uint32_t kStateMagic = 0x56524543;  // "VREC"
-constexpr uint32_t kStateVersion = 2;
+constexpr uint32_t kStateVersion = 3;
 
 using AtomicInt = std::atomic<int32_t>;
 using AtomicWord = std::atomic<uint32_t>;
@@ -94,6 +94,14 @@ struct FrameBufferState
     AtomicInt windowEnabled;
     AtomicInt blanked;
     AtomicWord flips;
+    // The rest of the variable screen information and the blend settings.
+    AtomicInt xresVirtual;
+    AtomicInt yresVirtual;
+    AtomicInt xoffset;
+    AtomicInt yoffset;
+    AtomicInt bitsPerPixel;
+    AtomicInt zoomVertical;
+    AtomicInt blendFactor;
 };
 
 // The OSD memory of "/dev/fb0" and "/dev/fb2" lives in "<root>/fb0.mem" and
@@ -108,6 +116,16 @@ struct Display
     AtomicInt lcdVideoShown;     // the LCD video plane holds a picture
     AtomicInt hdmiVideoWidth;    // 1280 or 640; 0 while no HDMI video is shown
     AtomicInt hdmiVideoHeight;
+};
+
+// The processor's video-front-end registers (CCDC, IPIPEIF, IPIPE and their
+// neighbours), reached by the debug console through "/dev/vrecled".
+constexpr uint32_t kRegisterBase = 0x01C70000;
+constexpr int kRegisterWords = 2048;  // 0x01C70000 .. 0x01C71FFF
+
+struct ProcessorRegisters
+{
+    AtomicWord word[kRegisterWords];
 };
 
 struct Clock
@@ -161,6 +179,7 @@ struct HardwareState
     Firmware firmware;
     Camera camera;
     SoundCard sound;
+    ProcessorRegisters registers;
     uint8_t spare[4096];
 };
 
@@ -199,5 +218,8 @@ int64_t BoardBaseTimeUs(const HardwareState& state);
 void HoldClock(HardwareState& state);
 void AdvanceClock(HardwareState& state, int64_t ms);
 void ReleaseClock(HardwareState& state);
+// What the devices hold after the power comes on: processor and HDMI
+// transmitter registers at their reset values, frame buffers closed.
+void ResetDevicesAtPowerOn(HardwareState& state);
 
 }  // namespace vrec::board

@@ -68,6 +68,7 @@ int SYS_open(const char* path, int flags, mode_t mode)
         std::shared_ptr<BoardDevice> device = open(B(), flags);
         if (!device)
             return -1;
+        device->SetStatusFlags(flags & (O_ACCMODE | O_NONBLOCK | O_APPEND));
         return B().AddDevice(std::move(device));
     }
     std::string host = HostPath(path);
@@ -123,6 +124,24 @@ void* SYS_mmap(void* addr, size_t length, int prot, int flags, int fd, off_t off
 int SYS_munmap(void* addr, size_t length)
 {
     return munmap(addr, length);
+}
+
+int SYS_fcntl(int fd, int cmd, long arg)
+{
+    auto device = B().FindDevice(fd);
+    if (!device)
+        return fcntl(fd, cmd, arg);
+    switch (cmd) {
+    case F_GETFL:
+        return device->StatusFlags();
+    case F_SETFL: {
+        const int changeable = O_NONBLOCK | O_APPEND;
+        device->SetStatusFlags((device->StatusFlags() & ~changeable) | (static_cast<int>(arg) & changeable));
+        return 0;
+    }
+    default:
+        return fcntl(fd, cmd, arg);
+    }
 }
 
 int SYS_select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, struct timeval* timeout)

@@ -68,12 +68,6 @@ public:
     }
 
 private:
-    static int Fail(int error)
-    {
-        errno = error;
-        return -1;
-    }
-
     static uint32_t StatusWord(const PowerController& power, bool full)
     {
         uint32_t word = static_cast<uint32_t>(power.inputVolume.load() & 0x7F);
