@@ -27,8 +27,8 @@ std::vector<std::string> JoinLines(const std::string& log)
     std::map<std::string, std::string> pending;
     std::istringstream in(log);
     std::string line;
-    static const std::regex unfinished(R"(^(\d+) (.*) <unfinished \.\.\.>$)");
-    static const std::regex resumed(R"(^(\d+) <\.\.\. \w+ resumed>(.*)$)");
+    static const std::regex unfinished(R"(^(\d+) +(.*) <unfinished \.\.\.>$)");
+    static const std::regex resumed(R"(^(\d+) +<\.\.\. \w+ resumed>(.*)$)");
     std::smatch m;
     while (std::getline(in, line)) {
         if (std::regex_match(line, m, unfinished))
@@ -52,7 +52,7 @@ std::string Join(const std::string& dir, const std::string& name)
 std::vector<Access> Accesses(const std::string& log)
 {
     std::vector<Access> out;
-    static const std::regex call(R"(^\d+ (\w+)\((.*)\) += (-?\d+).*$)");
+    static const std::regex call(R"(^\d+ +(\w+)\((.*)\) += (-?\d+).*$)");
     static const std::regex dirAndName(R"((?:AT_FDCWD|\d+)<([^>]*)>, \"([^\"]*)\")");
     static const std::regex bare(R"(\"([^\"]*)\")");
     for (const std::string& line : JoinLines(log)) {
