@@ -419,30 +419,50 @@ void CScreenManager::DrawConfirmBox(void)
 
 // ---- Modal boxes --------------------------------------------------------------
 
-// Runs a nested main loop for the box set up in the fields. A box opened
-// from inside another box's loop covers it only while it is open: the outer
-// box comes back afterwards and still waits for its own answer.
-int CScreenManager::RunBox(int nState)
+// What a box shows and waits for, kept while a box opened from inside its
+// loop covers it: the outer box comes back afterwards and still waits for
+// its own answer.
+struct SAVED_BOX
 {
-    struct SavedBox
-    {
-        char szText[256];
-        char szYes[32];
-        char szNo[32];
-        unsigned long dwYesKey, dwNoKey, dwTimeout;
-        int nState, nResult;
-    } outer;
-    outer.nState = m_nBoxState;
-    if (outer.nState != BOX_NONE) {
-        memcpy(outer.szText, m_szBoxText, sizeof(outer.szText));
-        memcpy(outer.szYes, m_szYesLabel, sizeof(outer.szYes));
-        memcpy(outer.szNo, m_szNoLabel, sizeof(outer.szNo));
-        outer.dwYesKey = m_dwYesKey;
-        outer.dwNoKey = m_dwNoKey;
-        outer.dwTimeout = m_dwBoxTimeout;
-        outer.nResult = m_nBoxResult;
-    }
+    int nState;
+    int nResult;
+    char szText[256];
+    char szYes[32];
+    char szNo[32];
+    unsigned long dwYesKey;
+    unsigned long dwNoKey;
+    unsigned long dwTimeout;
+};
 
+static void SaveBox(const CScreenManager& manager, SAVED_BOX& box)
+{
+    box.nState = manager.m_nBoxState;
+    box.nResult = manager.m_nBoxResult;
+    memcpy(box.szText, manager.m_szBoxText, sizeof(box.szText));
+    memcpy(box.szYes, manager.m_szYesLabel, sizeof(box.szYes));
+    memcpy(box.szNo, manager.m_szNoLabel, sizeof(box.szNo));
+    box.dwYesKey = manager.m_dwYesKey;
+    box.dwNoKey = manager.m_dwNoKey;
+    box.dwTimeout = manager.m_dwBoxTimeout;
+}
+
+static void RestoreBox(CScreenManager& manager, const SAVED_BOX& box)
+{
+    memcpy(manager.m_szBoxText, box.szText, sizeof(box.szText));
+    memcpy(manager.m_szYesLabel, box.szYes, sizeof(box.szYes));
+    memcpy(manager.m_szNoLabel, box.szNo, sizeof(box.szNo));
+    manager.m_dwYesKey = box.dwYesKey;
+    manager.m_dwNoKey = box.dwNoKey;
+    manager.m_dwBoxTimeout = box.dwTimeout;
+    manager.m_nBoxResult = box.nResult;
+    manager.m_nBoxState = box.nState;
+    manager.m_bSkipKeyUpdate = 1;
+}
+
+// Runs a nested main loop for the box set up in the fields; outer is the box
+// that was open before (state 0 for none).
+int CScreenManager::RunBox(int nState, const SAVED_BOX& outer)
+{
     m_nBoxResult = -1;
     m_nBoxState = nState;
     m_bSkipKeyUpdate = 1;
@@ -450,24 +470,16 @@ int CScreenManager::RunBox(int nState)
     // A loop left for quitting leaves the box unanswered: it counts as "no".
     int nResult = m_nBoxResult == 1 ? 1 : 0;
     m_nBoxState = BOX_NONE;
-
-    if (outer.nState != BOX_NONE) {
-        memcpy(m_szBoxText, outer.szText, sizeof(outer.szText));
-        memcpy(m_szYesLabel, outer.szYes, sizeof(outer.szYes));
-        memcpy(m_szNoLabel, outer.szNo, sizeof(outer.szNo));
-        m_dwYesKey = outer.dwYesKey;
-        m_dwNoKey = outer.dwNoKey;
-        m_dwBoxTimeout = outer.dwTimeout;
-        m_nBoxResult = outer.nResult;
-        m_nBoxState = outer.nState;
-        m_bSkipKeyUpdate = 1;
-    }
+    if (outer.nState != BOX_NONE)
+        RestoreBox(*this, outer);
     return nResult;
 }
 
 int CScreenManager::Confirm(const char* szText, unsigned long dwYesKey, const char* szYes, unsigned long dwNoKey,
                             const char* szNo)
 {
+    SAVED_BOX outer;
+    SaveBox(*this, outer);
     snprintf(m_szBoxText, sizeof(m_szBoxText), "%s", szText ? szText : "");
     snprintf(m_szYesLabel, sizeof(m_szYesLabel), "%s", szYes ? szYes : "");
     snprintf(m_szNoLabel, sizeof(m_szNoLabel), "%s", szNo ? szNo : "");
@@ -477,16 +489,18 @@ int CScreenManager::Confirm(const char* szText, unsigned long dwYesKey, const ch
         SetButtonNeedRelease(dwYesKey);
     if (dwNoKey)
         SetButtonNeedRelease(dwNoKey);
-    int nResult = RunBox(BOX_CONFIRM);
+    int nResult = RunBox(BOX_CONFIRM, outer);
     OnDraw500ms(1);
     return nResult;
 }
 
 int CScreenManager::ConfirmTimer(const char* szText, unsigned long dwMS)
 {
+    SAVED_BOX outer;
+    SaveBox(*this, outer);
     snprintf(m_szBoxText, sizeof(m_szBoxText), "%s", szText ? szText : "");
     m_dwBoxTimeout = dwMS;
-    RunBox(BOX_TIMER);
+    RunBox(BOX_TIMER, outer);
     return 0;
 }
 

@@ -23,6 +23,8 @@ enum
 extern int g_bDimmerBacklightOn;  // a key lit the backlight under the "ALL OFF" dimmer
 extern DWORD g_dwDimmerPreTime;   // time of the last key press
 
+struct SAVED_BOX;
+
 class CScreenManager
 {
 public:
@@ -84,7 +86,7 @@ private:
     void WakeBacklight(void);
     int DrawComplete(void);
     int IsHdmiQuiet(void);
-    int RunBox(int nState);
+    int RunBox(int nState, const SAVED_BOX& outer);
 };
 
 extern CScreenManager g_ScreenManager;
