@@ -127,6 +127,14 @@ int GuiTest::BoxState()
     return __atomic_load_n(&g_ScreenManager.m_nBoxState, __ATOMIC_ACQUIRE);
 }
 
+bool GuiTest::WaitForBox(int state, int timeoutMs)
+{
+    if (!WaitFor([state] { return BoxState() == state; }, timeoutMs))
+        return false;
+    usleep(200 * 1000);
+    return true;
+}
+
 RgbImage GuiTest::Lcd()
 {
     return vrec::board::ComposeLcd(BoardRoot(), State());
@@ -166,9 +174,23 @@ int GuiTest::CountNear(const RgbImage& lcd, int x, int y, int w, int h, Rgb colo
 
 std::string GuiTest::Snap(const std::string& name)
 {
+    // Written the way the GUI is laid out (320 x 240), to be read upright.
+    RgbImage lcd = Lcd();
+    RgbImage upright;
+    upright.width = 320;
+    upright.height = 240;
+    upright.rgb.resize(320 * 240 * 3);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            Rgb p = At(lcd, x, y);
+            uint8_t* q = &upright.rgb[(static_cast<size_t>(y) * 320 + x) * 3];
+            q[0] = p.r;
+            q[1] = p.g;
+            q[2] = p.b;
+        }
     std::string path = BoardRoot() + "/" + name + ".png";
     std::string why;
-    EXPECT_TRUE(vrec::board::WritePng(Lcd(), path, &why)) << why;
+    EXPECT_TRUE(vrec::board::WritePng(upright, path, &why)) << why;
     return path;
 }
 

@@ -39,6 +39,9 @@ protected:
     static bool WaitFor(const std::function<bool()>& done, int timeoutMs = 4000);
     // Box state as the GUI thread leaves it.
     static int BoxState();
+    // Waits until a box of that kind is open and its loop has run a few
+    // passes, so that a key pressed now is a new press for it.
+    static bool WaitForBox(int state, int timeoutMs = 4000);
 
     // The LCD panel as a person sees it, and one logical GUI pixel of it
     // (x right, y down on the 320 x 240 screen).
@@ -50,7 +53,7 @@ protected:
     // Pixels of a logical rectangle that are (near) a colour.
     static int CountNear(const vrec::board::RgbImage& lcd, int x, int y, int w, int h, vrec::board::Rgb colour,
                          int tolerance = 24);
-    // Writes the LCD picture under the board root, for a person to look at.
+    // Writes the LCD picture under the board root, upright, for a person to look at.
     std::string Snap(const std::string& name);
 
     static std::string ActiveScreen();

@@ -327,7 +327,7 @@ TEST_F(BoxTest, ConfirmIsAnsweredByItsKeysOnly)
 {
     int result = RunBox([] { return g_ScreenManager.Confirm("Sure?", KEY_F1, "YES", KEY_F3, "NO"); },
                         [] {
-                            ASSERT_TRUE(WaitFor([] { return BoxState() == BOX_CONFIRM; }));
+                            ASSERT_TRUE(WaitForBox(BOX_CONFIRM));
                             Tap(KEY_DOWN);
                             Tap(KEY_ENTER);
                             EXPECT_EQ(BoxState(), BOX_CONFIRM);
@@ -340,7 +340,7 @@ TEST_F(BoxTest, ConfirmIsAnsweredByItsKeysOnly)
 
     result = RunBox([] { return g_ScreenManager.Confirm("Sure?", KEY_F1, "YES", KEY_F3, "NO"); },
                     [] {
-                        ASSERT_TRUE(WaitFor([] { return BoxState() == BOX_CONFIRM; }));
+                        ASSERT_TRUE(WaitForBox(BOX_CONFIRM));
                         Tap(KEY_F1);
                     });
     EXPECT_EQ(result, 1);
@@ -356,7 +356,7 @@ TEST_F(BoxTest, AKeyHeldWhenTheBoxOpensDoesNotAnswerIt)
             return g_ScreenManager.Alert("Format OK.");
         },
         [] {
-            ASSERT_TRUE(WaitFor([] { return BoxState() == BOX_CONFIRM; }));
+            ASSERT_TRUE(WaitForBox(BOX_CONFIRM));
             usleep(400 * 1000);
             EXPECT_EQ(BoxState(), BOX_CONFIRM);
             Keys(KEY_ENTER, false);
@@ -372,7 +372,7 @@ TEST_F(BoxTest, ErrorBoxCarriesTheIconAndTheFormattedText)
 {
     int result = RunBox([] { return g_ScreenManager.Error("Card %d of %s", 2, "two"); },
                         [] {
-                            ASSERT_TRUE(WaitFor([] { return BoxState() == BOX_CONFIRM; }));
+                            ASSERT_TRUE(WaitForBox(BOX_CONFIRM));
                             EXPECT_STREQ(g_ScreenManager.m_szBoxText, "\x08" "0\nCard 2 of two\n\n\x07  ENTER  \x07");
                             EXPECT_EQ(g_ScreenManager.m_dwYesKey, static_cast<unsigned long>(KEY_ENTER));
                             EXPECT_EQ(g_ScreenManager.m_dwNoKey, 0u);
@@ -388,7 +388,7 @@ TEST_F(BoxTest, TimedMessageClosesByItselfAndSwallowsKeys)
     HoldClock();
     int result = RunBox([] { return g_ScreenManager.ConfirmTimer("\nHOLD ON!\n\n", 2000); },
                         [] {
-                            ASSERT_TRUE(WaitFor([] { return BoxState() == BOX_TIMER; }));
+                            ASSERT_TRUE(WaitForBox(BOX_TIMER));
                             Tap(KEY_UP);
                             Advance(1900);
                             usleep(200 * 1000);
@@ -409,15 +409,15 @@ TEST_F(BoxTest, ABoxOpenedInsideABoxGivesTheOuterOneBackAfterwards)
                                            KEY_F3, "No");
         },
         [] {
-            ASSERT_TRUE(WaitFor([] { return BoxState() == BOX_CONFIRM; }));
+            ASSERT_TRUE(WaitForBox(BOX_CONFIRM));
             // HOLD blocks a key: the main loop of the box shows "HOLD ON!".
             KEY_EnableHold(1);
             Keys(KEY_HOLD, true);
             Tap(KEY_F1, 150);
-            ASSERT_TRUE(WaitFor([] { return BoxState() == BOX_TIMER; }));
+            ASSERT_TRUE(WaitForBox(BOX_TIMER));
             Keys(KEY_HOLD, false);
             Advance(2100);
-            ASSERT_TRUE(WaitFor([] { return BoxState() == BOX_CONFIRM; }));
+            ASSERT_TRUE(WaitForBox(BOX_CONFIRM));
             EXPECT_NE(std::string(g_ScreenManager.m_szBoxText).find("Format this card"), std::string::npos);
             Tap(KEY_F1);
         });
@@ -429,7 +429,7 @@ TEST_F(BoxTest, QuittingLeavesAConfirmationUnanswered)
 {
     int result = RunBox([] { return g_ScreenManager.Confirm("Sure?", KEY_F1, "YES", KEY_F3, "NO"); },
                         [] {
-                            ASSERT_TRUE(WaitFor([] { return BoxState() == BOX_CONFIRM; }));
+                            ASSERT_TRUE(WaitForBox(BOX_CONFIRM));
                             g_bQuit = 1;
                         });
     g_bQuit = 0;
