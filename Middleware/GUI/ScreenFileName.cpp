@@ -160,14 +160,20 @@ int screen_filename::OnDraw500ms(void)
         DrawHighlight(m_nCursor);
 
     GRA_DrawStringSC(60, 60, 64, "TYPE", TextColor(m_nCursor, CURSOR_TYPE_LABEL), g_pFont_a24);
-    GRA_DrawStringS(133, 60, ":", GUI_COLOR_WHITE, g_pFont_a24, 0);
+    // The word's brackets frame its six cells; both colons line up.
+    int nOpenWidth = 0;
+    int nOpenHeight = 0;
+    GRA_CalcStringS(&nOpenWidth, &nOpenHeight, ": [", g_pFont_a24, nullptr);
+    int xColon = 155 - nOpenWidth;
+    GRA_DrawStringS(xColon, 60, ":", GUI_COLOR_WHITE, g_pFont_a24, 0);
     GRA_DrawStringS(156, 60, m_bWordSv ? "WORD" : "DATE", TextColor(m_nCursor, CURSOR_TYPE_VALUE), g_pFont_a24, 0);
     if (m_nCursor == CURSOR_TYPE_VALUE)
         DrawUpDown(208, 60);
 
     if (m_bWordSv) {
         GRA_DrawStringSC(60, 90, 64, "WORD", TextColor(m_nCursor, CURSOR_WORD_LABEL), g_pFont_a24);
-        GRA_DrawStringS(133, 90, ": [              ]", GUI_COLOR_WHITE, g_pFont_a24, 0);
+        GRA_DrawStringS(xColon, 90, ": [", GUI_COLOR_WHITE, g_pFont_a24, 0);
+        GRA_DrawStringS(156 + 13 * FILENAME_WORD_LENGTH + 1, 90, "]", GUI_COLOR_WHITE, g_pFont_a24, 0);
         for (int i = 0; i < FILENAME_WORD_LENGTH; ++i) {
             char szChar[2] = {m_strWordSv[i], 0};
             GRA_DrawStringSC(156 + 13 * i, 90, 13, szChar, TextColor(m_nCursor, CURSOR_FIRST_CHAR + i), g_pFont_a24);
