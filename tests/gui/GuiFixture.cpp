@@ -26,7 +26,7 @@ using vrec::board::RgbImage;
 
 void GuiTest::SetUp()
 {
-    BoardTest::SetUp();
+    PanelTest::SetUp();
     g_bQuit = 0;
     g_bSdCard = 1;
     g_bPowerOffReq = 0;
@@ -61,15 +61,15 @@ void GuiTest::TearDown()
     MSP430_Exit();
     RTC_Exit();
     LED_Exit();
-    BoardTest::TearDown();
+    PanelTest::TearDown();
 }
 
-vrec::board::HardwareState& GuiTest::State()
+vrec::board::HardwareState& PanelTest::State()
 {
     return Board::Get().state();
 }
 
-void GuiTest::Keys(unsigned long mask, bool on)
+void PanelTest::Keys(unsigned long mask, bool on)
 {
     if (mask & KEY_F1)
         State().power.f1Pressed = on ? 1 : 0;
@@ -78,7 +78,7 @@ void GuiTest::Keys(unsigned long mask, bool on)
         vrec::board::SetKeyBits(State(), static_cast<uint32_t>(lines), on);
 }
 
-void GuiTest::Tap(unsigned long mask, int holdMs)
+void PanelTest::Tap(unsigned long mask, int holdMs)
 {
     Keys(mask, true);
     usleep(holdMs * 1000);
@@ -86,12 +86,12 @@ void GuiTest::Tap(unsigned long mask, int holdMs)
     usleep(150 * 1000);
 }
 
-void GuiTest::HoldClock()
+void PanelTest::HoldClock()
 {
     vrec::board::HoldClock(State());
 }
 
-void GuiTest::Advance(int ms)
+void PanelTest::Advance(int ms)
 {
     vrec::board::AdvanceClock(State(), ms);
 }
@@ -111,7 +111,7 @@ void GuiTest::StopLoop()
     g_bQuit = 0;
 }
 
-bool GuiTest::WaitFor(const std::function<bool()>& done, int timeoutMs)
+bool PanelTest::WaitFor(const std::function<bool()>& done, int timeoutMs)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
@@ -135,12 +135,12 @@ bool GuiTest::WaitForBox(int state, int timeoutMs)
     return true;
 }
 
-RgbImage GuiTest::Lcd()
+RgbImage PanelTest::Lcd()
 {
     return vrec::board::ComposeLcd(BoardRoot(), State());
 }
 
-Rgb GuiTest::At(const RgbImage& lcd, int x, int y)
+Rgb PanelTest::At(const RgbImage& lcd, int x, int y)
 {
     // The panel is portrait: logical x runs down its rows, y right to left.
     int column = lcd.width - 1 - y;
@@ -149,17 +149,17 @@ Rgb GuiTest::At(const RgbImage& lcd, int x, int y)
     return {p[0], p[1], p[2]};
 }
 
-Rgb GuiTest::Shown(uint16_t colour)
+Rgb PanelTest::Shown(uint16_t colour)
 {
     return vrec::board::Rgb565ToRgb(colour);
 }
 
-bool GuiTest::Same(Rgb a, Rgb b)
+bool PanelTest::Same(Rgb a, Rgb b)
 {
     return a.r == b.r && a.g == b.g && a.b == b.b;
 }
 
-int GuiTest::CountNear(const RgbImage& lcd, int x, int y, int w, int h, Rgb colour, int tolerance)
+int PanelTest::CountNear(const RgbImage& lcd, int x, int y, int w, int h, Rgb colour, int tolerance)
 {
     int n = 0;
     for (int j = y; j < y + h; ++j)
@@ -172,7 +172,7 @@ int GuiTest::CountNear(const RgbImage& lcd, int x, int y, int w, int h, Rgb colo
     return n;
 }
 
-std::string GuiTest::Snap(const std::string& name)
+std::string PanelTest::Snap(const std::string& name)
 {
     // Written the way the GUI is laid out (320 x 240), to be read upright.
     RgbImage lcd = Lcd();
@@ -194,7 +194,7 @@ std::string GuiTest::Snap(const std::string& name)
     return path;
 }
 
-std::string GuiTest::ActiveScreen()
+std::string PanelTest::ActiveScreen()
 {
     return State().firmware.activeScreen;
 }

@@ -14,12 +14,10 @@
 
 namespace vrec::test {
 
-class GuiTest : public BoardTest
+// A fresh board with its keys, test clock and panel at hand.
+class PanelTest : public BoardTest
 {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
     static vrec::board::HardwareState& State();
 
     // Key lines of the board (F1 through the power controller).
@@ -32,16 +30,8 @@ protected:
     static void HoldClock();
     static void Advance(int ms);
 
-    // The main loop on a thread of its own, until StopLoop.
-    void StartLoop();
-    void StopLoop();
     // Waits in real time until done() holds; false on time-out.
     static bool WaitFor(const std::function<bool()>& done, int timeoutMs = 4000);
-    // Box state as the GUI thread leaves it.
-    static int BoxState();
-    // Waits until a box of that kind is open and its loop has run a few
-    // passes, so that a key pressed now is a new press for it.
-    static bool WaitForBox(int state, int timeoutMs = 4000);
 
     // The LCD panel as a person sees it, and one logical GUI pixel of it
     // (x right, y down on the 320 x 240 screen).
@@ -56,7 +46,26 @@ protected:
     // Writes the LCD picture under the board root, upright, for a person to look at.
     std::string Snap(const std::string& name);
 
+    // The screen the firmware noted as active.
     static std::string ActiveScreen();
+};
+
+// The firmware's devices and GUI brought up in this process, as the
+// application main thread does.
+class GuiTest : public PanelTest
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The main loop on a thread of its own, until StopLoop.
+    void StartLoop();
+    void StopLoop();
+    // Box state as the GUI thread leaves it.
+    static int BoxState();
+    // Waits until a box of that kind is open and its loop has run a few
+    // passes, so that a key pressed now is a new press for it.
+    static bool WaitForBox(int state, int timeoutMs = 4000);
 
 private:
     std::thread loop_;
