@@ -2,6 +2,7 @@
 // held at power-on and the clock, the LCD it shows, settings changed in the
 // menu surviving a power-off, and auto power-off, all from the outside.
 #include "DrvLib/Key.h"
+#include "Middleware/GUI/Graphics.h"
 #include "Middleware/GUI/Gui.h"
 #include "sim/board/Board.h"
 #include "tests/gui/GuiFixture.h"
@@ -134,6 +135,17 @@ TEST_F(BootTest, ASettingChangedInTheMenuSurvivesPowerOff)
     EXPECT_NE(app_->Output().find("PowerOff()!!!"), std::string::npos);
     EXPECT_EQ(State().power.powerCut.load(), 1);
     EXPECT_NE(ReadFile(HostPath("/mnt/mtd5/NVRAM.txt")).find("/Setup/DIMMER=2\n"), std::string::npos);
+    // The panel went dark over the shut-down picture.
+    EXPECT_EQ(State().leds.backlight.load(), 0);
+    State().leds.backlight = 4;
+    RgbImage lcd = Lcd();
+    BITMAP* shutdown = GRA_LoadBitmap("img/shutdown_bg.bmp");
+    ASSERT_NE(shutdown, nullptr);
+    for (int y = 3; y < 240; y += 29)
+        for (int x = 5; x < 320; x += 31)
+            ASSERT_TRUE(Same(At(lcd, x, y), Shown(shutdown->aPixels[y * 320 + x]))) << x << "," << y;
+    GRA_FreeBitmap(shutdown);
+    State().leds.backlight = 0;
 
     Boot();
     ExpectScreen("player");

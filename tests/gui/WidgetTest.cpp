@@ -5,7 +5,12 @@
 #include "Lib/Thread.h"
 #include "Middleware/GUI/Graphics.h"
 #include "Middleware/GUI/Gui.h"
+#include "Lib/Common.h"
 #include "tests/gui/GuiFixture.h"
+#include "tests/support/BoxAnswerer.h"
+
+#include <atomic>
+#include <thread>
 
 #include <unistd.h>
 
@@ -339,6 +344,47 @@ TEST_F(ResourceLoadTest, AMissingImageEndsTheProgramWithItsName)
             _exit(6);
         },
         testing::ExitedWithCode(1), "\\*+ load img/battery_0.bmp failed\\. ");
+}
+
+}  // namespace
+
+namespace {
+
+class CardFormatPictureTest : public GuiTest
+{
+};
+
+TEST_F(CardFormatPictureTest, FormattingShowsItsMessageAndAGrowingBar)
+{
+    BoxAnswerer boxes;
+    std::atomic<bool> done{false};
+    std::thread gui([&] {
+        FormatSdCard();
+        done = true;
+    });
+    // Bar columns that differ from the empty bar, seen while the format runs.
+    int firstFill = -1;
+    int lastFill = -1;
+    bool sawText = false;
+    while (!done) {
+        RgbImage lcd = Lcd();
+        if (CountNear(lcd, 40, 90, 240, 20, Shown(0xFFFF), 30) > 50 && Same(At(lcd, 8, 130), Shown(0))) {
+            sawText = true;
+            int fill = 0;
+            for (int x = 0; x < 288; ++x)
+                if (!Same(At(lcd, 16 + x, 132), Shown(g_pBmp_progress[0]->aPixels[12 * g_pBmp_progress[0]->nWidth + x])))
+                    fill = x + 1;
+            if (firstFill < 0)
+                firstFill = fill;
+            lastFill = std::max(lastFill, fill);
+        }
+        usleep(50 * 1000);
+    }
+    gui.join();
+    EXPECT_TRUE(sawText);
+    EXPECT_GT(lastFill, firstFill);
+    EXPECT_GT(lastFill, 250);  // the bar runs up to 100 before "Format OK."
+    EXPECT_TRUE(boxes.Saw("Format OK."));
 }
 
 }  // namespace
