@@ -504,31 +504,32 @@ int CScreenManager::ConfirmTimer(const char* szText, unsigned long dwMS)
     return 0;
 }
 
-static void FormatBox(char* szOut, size_t nSize, const char* szWrapped, va_list ap)
+// Alert and Error: the caller's text inside a wrapper, answered by ENTER.
+static int EnterBox(CScreenManager& manager, const char* szWrapped, va_list ap)
 {
-    vsnprintf(szOut, nSize, szWrapped, ap);
+    char szText[256];
+    vsnprintf(szText, sizeof(szText), szWrapped, ap);
+    return manager.Confirm(szText, KEY_ENTER, "", 0, "");
 }
 
 int CScreenManager::Alert(const char* szFormat, ...)
 {
     char szWrapped[512];
-    char szText[256];
     snprintf(szWrapped, sizeof(szWrapped), "\n%s\n\n\x07  ENTER  \x07", szFormat);
     va_list ap;
     va_start(ap, szFormat);
-    FormatBox(szText, sizeof(szText), szWrapped, ap);
+    int nResult = EnterBox(*this, szWrapped, ap);
     va_end(ap);
-    return Confirm(szText, KEY_ENTER, "", 0, "");
+    return nResult;
 }
 
 int CScreenManager::Error(const char* szFormat, ...)
 {
     char szWrapped[512];
-    char szText[256];
     snprintf(szWrapped, sizeof(szWrapped), "\x08%d\n%s\n\n\x07  ENTER  \x07", 0, szFormat);
     va_list ap;
     va_start(ap, szFormat);
-    FormatBox(szText, sizeof(szText), szWrapped, ap);
+    int nResult = EnterBox(*this, szWrapped, ap);
     va_end(ap);
-    return Confirm(szText, KEY_ENTER, "", 0, "");
+    return nResult;
 }
