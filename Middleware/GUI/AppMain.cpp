@@ -318,7 +318,7 @@ void* AppMain(void* pArg)
     if (nDone < INIT_STEPS) {
         // Without a user interface the rest of the system still runs: the
         // player threads are parties of both meeting points.
-        if (nDone <= INIT_STEP_PLAYER && !PL_Init())
+        if (nDone < INIT_STEP_PLAYER && !PL_Init())
             perror("PL_Init() failed.\n");
         Rendezvous_meet(g_hRendezvousInit);
         Rendezvous_meet(g_hRendezvousCleanup);

@@ -6,6 +6,7 @@
 #include "Lib/Parameter.h"
 #include "Lib/Thread.h"
 #include "Middleware/GUI/ScreenManager.h"
+#include "Middleware/VPBE/Display.h"
 #include "tests/gui/GuiFixture.h"
 
 #include <memory>
@@ -454,6 +455,105 @@ TEST_F(PowerKeyTest, F1HeldForALongPressPowersTheDeviceOff)
             exit(3);
         },
         testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+
+namespace {
+
+// The three drawing ticks and their rules for the HDMI output.
+struct Painter
+{
+    static int draw500, draw100, draw50, resets;
+    static int Draw500() { ++draw500; return 0; }
+    static int Draw100() { ++draw100; return 0; }
+    static int Draw50(int& drawn)
+    {
+        ++draw50;
+        drawn = 1;
+        return 0;
+    }
+    static void Reset() { ++resets; }
+    static const char* Name() { return "painter"; }
+};
+int Painter::draw500 = 0, Painter::draw100 = 0, Painter::draw50 = 0, Painter::resets = 0;
+
+class DrawTickTest : public GuiTest
+{
+protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        SCREEN_InitTable(&screen_);
+        screen_.GetName = Painter::Name;
+        screen_.OnDraw500ms = Painter::Draw500;
+        screen_.OnDraw100ms = Painter::Draw100;
+        screen_.OnDraw50ms = Painter::Draw50;
+        screen_.ResetAllDraw = Painter::Reset;
+        g_ScreenManager.SetActive(&screen_);
+        Zero();
+    }
+    void TearDown() override
+    {
+        g_bDispHdmi = 0;
+        g_bSetAV_MuteOFF_Flag = 0;
+        GuiTest::TearDown();
+    }
+    static void Zero() { Painter::draw500 = Painter::draw100 = Painter::draw50 = Painter::resets = 0; }
+    static uint32_t Flips() { return State().display.fb[1].flips.load(); }
+    CScreenBase screen_;
+};
+
+TEST_F(DrawTickTest, OnTheLcdEveryTickDrawsAndFlips)
+{
+    uint32_t flips = Flips();
+    g_ScreenManager.OnDraw500ms(0);
+    EXPECT_EQ(Painter::draw500, 1);
+    EXPECT_EQ(Painter::draw100, 1);
+    EXPECT_EQ(Painter::draw50, 1);
+    EXPECT_EQ(Painter::resets, 0);  // only a forced draw starts over
+    g_ScreenManager.OnDraw500ms(1);
+    EXPECT_EQ(Painter::resets, 1);
+    g_ScreenManager.OnDraw100ms();
+    g_ScreenManager.OnDraw50ms();
+    EXPECT_EQ(Painter::draw100, 3);
+    EXPECT_EQ(Painter::draw50, 4);
+    EXPECT_EQ(Flips() - flips, 4u);
+}
+
+TEST_F(DrawTickTest, OnHdmiThePictureIsLeftAloneUnlessForcedOrABoxIsOpen)
+{
+    g_bDispHdmi = 1;
+    uint32_t flips = Flips();
+    g_ScreenManager.OnDraw500ms(0);
+    EXPECT_EQ(Painter::draw500, 0);
+    EXPECT_EQ(Painter::draw100, 1);
+    g_ScreenManager.OnDraw100ms();
+    EXPECT_EQ(Painter::draw100, 2);
+    EXPECT_EQ(Painter::draw50, 0);
+    EXPECT_EQ(g_ScreenManager.OnDraw50ms(), 0);
+    EXPECT_EQ(Painter::draw50, 0);
+    EXPECT_EQ(Flips(), flips);
+    g_ScreenManager.OnDraw500ms(1);
+    EXPECT_EQ(Painter::draw500, 1);
+    EXPECT_EQ(Flips() - flips, 1u);
+}
+
+TEST_F(DrawTickTest, PendingMuteReleaseDrawsTwiceAndUnmutesFromTheSecondTime)
+{
+    g_bDispHdmi = 1;
+    g_bSetAV_MuteOFF_Flag = 1;
+    testing::internal::CaptureStdout();
+    g_ScreenManager.OnDraw500ms(0);
+    EXPECT_EQ(Painter::draw500, 2);
+    EXPECT_EQ(Painter::resets, 1);
+    EXPECT_EQ(g_bSetAV_MuteOFF_Flag, 1);  // the first time after start-up only arms it
+    g_ScreenManager.OnDraw500ms(0);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(Painter::draw500, 4);
+    EXPECT_EQ(g_bSetAV_MuteOFF_Flag, 0);
+    EXPECT_NE(out.find("OnDraw500ms() -> 2nd"), std::string::npos);
+    EXPECT_NE(out.find("OnDraw500ms() -> HDMI_AV_Mute_OFF()"), std::string::npos);
 }
 
 }  // namespace
