@@ -324,8 +324,9 @@ TEST_F(WidgetTest, BatteryIconByLevelAdapterAndBlink)
     EXPECT_EQ(ShowsBitmap(lcd, g_pBmp_battery[1], 100, 100), shown == 1);
 }
 
-// Loading stops the program at the first missing file.
-class ResourceLoadTest : public GuiTest
+// Loading stops the program at the first missing file. (No resources are
+// loaded before, so that nothing loaded is lost when the program ends.)
+class ResourceLoadTest : public BoardTest
 {
 };
 
