@@ -16,3 +16,11 @@ const char* CPlaylistCtrl::GetCurrentDir()
 {
     return m_szCurrentDir;
 }
+
+void CPlaylistCtrl::ScanPlaylist() {}
+int CPlaylistCtrl::GetCount() { return 0; }
+int CPlaylistCtrl::SearchIndex(const char* szPath) { return -1; }
+void CPlaylistCtrl::SetCurrentIndex(int nIndex) {}
+int CPlaylistCtrl::GetCurrentIndex() { return m_nCurrentIndex; }
+void CPlaylistCtrl::GetCurrentFilePath(char* szOut) { szOut[0] = 0; }
+void CPlaylistCtrl::GetCurrentFileName(char* szOut) { szOut[0] = 0; }

@@ -19,6 +19,10 @@ void* PlayVideoThread(void* pArg)
     return nullptr;
 }
 
+int g_bKeepStop = 0;
+int g_nAudioPlayFreq = 0;
+CVSAFilter g_VsaFilter;
+
 static TH_THREAD* s_pPlayAudioThread = nullptr;
 static TH_THREAD* s_pPlayVideoThread = nullptr;
 
@@ -30,6 +34,13 @@ int PL_Init(void)
 }
 
 int PL_IsPlaying(void) { return 0; }
+int PL_Open(const char* szPath) { return 0; }
+void PL_Play(void) {}
+int PL_WaitKeepStop(void)
+{
+    g_bKeepStop = 0;
+    return 1;
+}
 int PL_GetSlideShowing(void) { return 0; }
 int PL_Stop(int bWait) { return 1; }
 void PL_Close(void) {}

@@ -3,8 +3,16 @@
 #define PLAYER_PLAYER_H
 
 extern int g_bAudioRenderRunning;  // the sound device is open for playback
+#include "Middleware/Audio/VSAFilter.h"
+
+extern int g_bKeepStop;        // a stop that leaves the first frame on screen is in progress
+extern int g_nAudioPlayFreq;   // sample rate of the open file
+extern CVSAFilter g_VsaFilter;
 
 int PL_Init(void);
+int PL_Open(const char* szPath);
+void PL_Play(void);
+int PL_WaitKeepStop(void);
 int PL_IsPlaying(void);
 int PL_GetSlideShowing(void);
 int PL_Stop(int bWait);

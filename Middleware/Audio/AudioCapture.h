@@ -3,6 +3,7 @@
 #ifndef MIDDLEWARE_AUDIO_AUDIOCAPTURE_H
 #define MIDDLEWARE_AUDIO_AUDIOCAPTURE_H
 
+#include "Middleware/Audio/InputAudioFilter.h"
 #include "media-stack/Dmai.h"
 
 #define AUDIO_CAPTURE_BUFFERS 5

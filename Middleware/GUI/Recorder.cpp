@@ -7,6 +7,8 @@ int g_bPhotoCaptured = 0;
 int g_bAfterRecording = 0;
 int g_bAfterRecMode = 0;
 int g_nRecPos = 0;
+int g_bDivideMode = 0;
+int g_nPlaybackVol = 25;
 
 int REC_IsRecording(void) { return g_bRecording; }
 void REC_Start(void) {}

@@ -8,6 +8,8 @@ extern int g_bPhotoCaptured;
 extern int g_bAfterRecording;
 extern int g_bAfterRecMode;
 extern int g_nRecPos;  // recorded ms, 100 per sound buffer
+extern int g_bDivideMode;    // the file divide mode of the browse screen
+extern int g_nPlaybackVol;   // output volume 0-35
 
 int REC_IsRecording(void);
 void REC_Start(void);

@@ -1,7 +1,9 @@
 // Card, USB and HDMI watching arrive with the state control issue; until then
-// the thread only serves sync requests and takes part in the end meeting.
+// the thread serves sync requests, counts the card as usable while its
+// partition is mounted, and takes part in the end meeting.
 #include "Middleware/GUI/StateControl.h"
 
+#include "Lib/Common.h"
 #include "Lib/Global.h"
 #include "Lib/Sys.h"
 #include "Lib/Thread.h"
@@ -19,6 +21,7 @@ int g_bPowerOffReq = 0;
 void* StateControlThread(void* pArg)
 {
     while (!g_bQuit) {
+        g_bSdCard = IsMount(SDCARD_PARTITION);
         if (g_bSyncReq) {
             g_bSyncReq = 0;
             SYS_sync();

@@ -4,6 +4,7 @@
 #include "Lib/Global.h"
 
 int g_bDispHdmi = 0;
+int g_bSetAV_MuteOFF_Flag = 0;
 
 void* DisplayThread(void* pArg)
 {

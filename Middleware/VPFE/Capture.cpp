@@ -4,6 +4,10 @@
 #include "Lib/Global.h"
 
 int g_bStartRecCap = 0;
+int g_nZoom = 100;
+int g_nWhiteBalance = 0;
+
+void ResetVideoCapture(void) {}
 
 void* CaptureTread(void* pArg)
 {

@@ -14,6 +14,12 @@ extern int g_bStartRecCap;  // the first frame of a recorder-mode run has been t
 
 void* CaptureTread(void* pArg);
 
+extern int g_nZoom;          // requested zoom in percent, 100-400
+extern int g_nWhiteBalance;  // requested white balance, 0-5
+
+// Restarts the capture with the current settings (image size).
+void ResetVideoCapture(void);
+
 // Camera sensor registers for the debug console; 0 while no capture device exists.
 int VPFE_GetCameraReg(int nReg, unsigned long* pdwValue);
 int VPFE_SetCameraReg(int nReg, unsigned long dwValue);

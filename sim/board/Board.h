@@ -37,10 +37,12 @@ public:
 
     // Clocks in microseconds since the epoch.
     static int64_t HostTimeUs();
-    int64_t SystemTimeUs() { return HostTimeUs() + state().clock.systemOffsetUs.load(); }
-    int64_t RtcTimeUs() { return HostTimeUs() + state().clock.rtcOffsetUs.load(); }
-    void SetRtcTimeUs(int64_t us) { state().clock.rtcOffsetUs = us - HostTimeUs(); }
-    void SetSystemTimeUs(int64_t us) { state().clock.systemOffsetUs = us - HostTimeUs(); }
+    // The clocks count from the host time, or from the test clock while it is held.
+    int64_t BaseTimeUs() { return BoardBaseTimeUs(state()); }
+    int64_t SystemTimeUs() { return BaseTimeUs() + state().clock.systemOffsetUs.load(); }
+    int64_t RtcTimeUs() { return BaseTimeUs() + state().clock.rtcOffsetUs.load(); }
+    void SetRtcTimeUs(int64_t us) { state().clock.rtcOffsetUs = us - BaseTimeUs(); }
+    void SetSystemTimeUs(int64_t us) { state().clock.systemOffsetUs = us - BaseTimeUs(); }
 
     // Device descriptors: a real descriptor number stands for each open device.
     int AddDevice(std::shared_ptr<BoardDevice> device);

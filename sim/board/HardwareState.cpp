@@ -120,4 +120,39 @@ HardwareStateFile::~HardwareStateFile()
         munmap(state_, sizeof(HardwareState));
 }
 
+static int64_t HostNowUs()
+{
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+int64_t BoardBaseTimeUs(const HardwareState& state)
+{
+    return state.clock.held.load() ? state.clock.heldUs.load() : HostNowUs();
+}
+
+void HoldClock(HardwareState& state)
+{
+    state.clock.heldUs = HostNowUs();
+    state.clock.held = 1;
+}
+
+void AdvanceClock(HardwareState& state, int64_t ms)
+{
+    state.clock.heldUs.fetch_add(ms * 1000);
+}
+
+// The held time goes on from where it stood: the offsets keep the clocks
+// where the test left them.
+void ReleaseClock(HardwareState& state)
+{
+    if (!state.clock.held.load())
+        return;
+    int64_t shift = state.clock.heldUs.load() - HostNowUs();
+    state.clock.rtcOffsetUs.fetch_add(shift);
+    state.clock.systemOffsetUs.fetch_add(shift);
+    state.clock.held = 0;
+}
+
 }  // namespace vrec::board

@@ -132,6 +132,10 @@ struct Clock
 {
     AtomicLong rtcOffsetUs;     // RTC = host time + offset (runs while powered off)
     AtomicLong systemOffsetUs;  // system clock = host time + offset (set at power-on, by "date")
+    // Test clock: while held, the board's host time stands at heldUs and
+    // moves only when a test advances it (HoldClock, AdvanceClock).
+    AtomicInt held;
+    AtomicLong heldUs;
 };
 
 constexpr int kNoteSize = 32;
@@ -272,6 +276,13 @@ void SetBatteryLevel(HardwareState& state, int level);
 // its default.
 void ResetSoundCodec(HardwareState& state);
 
+// The time the board's clocks count from: the host's real time, or the
+// test clock's while it is held (microseconds since the epoch).
+int64_t BoardBaseTimeUs(const HardwareState& state);
+// Holds the test clock at the present time; AdvanceClock moves it on.
+void HoldClock(HardwareState& state);
+void AdvanceClock(HardwareState& state, int64_t ms);
+void ReleaseClock(HardwareState& state);
 // What the devices hold after the power comes on: processor and HDMI
 // transmitter registers at their reset values, frame buffers closed.
 void ResetDevicesAtPowerOn(HardwareState& state);

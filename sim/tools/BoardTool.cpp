@@ -475,13 +475,6 @@ int RunReboot(Context& ctx)
     return 0;
 }
 
-int64_t HostUs()
-{
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
-
 int RunDate(Context& ctx)
 {
     std::string text;
@@ -501,9 +494,9 @@ int RunDate(Context& ctx)
         time_t when = mktime(&t);
         if (when == static_cast<time_t>(-1))
             return Complain(ctx, "invalid date '" + text + "'", 1);
-        ctx.state().clock.systemOffsetUs = static_cast<int64_t>(when) * 1000000 - HostUs();
+        ctx.state().clock.systemOffsetUs = static_cast<int64_t>(when) * 1000000 - BoardBaseTimeUs(ctx.state());
     }
-    time_t now = static_cast<time_t>((HostUs() + ctx.state().clock.systemOffsetUs.load()) / 1000000);
+    time_t now = static_cast<time_t>((BoardBaseTimeUs(ctx.state()) + ctx.state().clock.systemOffsetUs.load()) / 1000000);
     struct tm local;
     localtime_r(&now, &local);
     char buf[64];

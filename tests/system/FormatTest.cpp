@@ -4,6 +4,7 @@
 #include "sim/board/Board.h"
 #include "sim/board/Card.h"
 #include "tests/support/BoardTest.h"
+#include "tests/support/BoxAnswerer.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -83,11 +84,10 @@ TEST_F(FormatTest, FormatsFat32WithTheDevicesMark)
 {
     WriteFile(HostPath("/sdcard/MY_FOLDER/KS0000_0001.wav"), "old recording");
     WriteFile(HostPath("/sdcard/other.txt"), "x");
-    testing::internal::CaptureStdout();
+    BoxAnswerer boxes;
     int result = FormatSdCard();
-    std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(result, 1);
-    EXPECT_NE(out.find("Format OK."), std::string::npos) << out;
+    EXPECT_TRUE(boxes.Saw("\nFormat OK.\n")) << boxes.Texts().size() << " boxes";
     ExpectCleanFat(32);
     EXPECT_EQ(IsMount("/dev/mmcblk0p1"), 1);
     EXPECT_TRUE(FileExists(HostPath("/sdcard/MY_FOLDER")));
@@ -112,10 +112,12 @@ TEST_F(FormatTest, SmallCardFallsBackToFat16)
     vsystem("umount /dev/mmcblk0p1");
     ASSERT_TRUE(Board::Get().cards().Insert(Board::Get().state(), "small", &why));
     WaitForHotplugMount();
+    BoxAnswerer boxes;
     testing::internal::CaptureStdout();
     EXPECT_EQ(FormatSdCard(), 1);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("error step3[0]"), std::string::npos) << out;  // FAT32 did not fit
+    EXPECT_TRUE(boxes.Saw("Format OK."));
     ExpectCleanFat(16);
     EXPECT_TRUE(FileExists(HostPath("/sdcard/MY_FOLDER")));
 }
@@ -123,13 +125,15 @@ TEST_F(FormatTest, SmallCardFallsBackToFat16)
 TEST_F(FormatTest, NoCardMeansFormatError)
 {
     Board::Get().cards().Remove(Board::Get().state());
+    BoxAnswerer boxes;
     testing::internal::CaptureStdout();
     FormatSdCard();
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("error step1[0]"), std::string::npos) << out;
     EXPECT_NE(out.find("error step1[1]"), std::string::npos) << out;
     EXPECT_NE(out.find("error step5["), std::string::npos) << out;
-    EXPECT_NE(out.find("Format Error\nFormat CARD"), std::string::npos) << out;
+    EXPECT_TRUE(boxes.Saw("Format Error\nFormat CARD"));
+    EXPECT_FALSE(boxes.Saw("Format OK."));
 }
 
 TEST_F(FormatTest, ForeignCardGetsTheMark)
@@ -141,9 +145,8 @@ TEST_F(FormatTest, ForeignCardGetsTheMark)
     vsystem("umount /dev/mmcblk0p1");
     ASSERT_TRUE(Board::Get().cards().Insert(Board::Get().state(), "pc", &why));
     WaitForHotplugMount();
-    testing::internal::CaptureStdout();
+    BoxAnswerer boxes;
     EXPECT_EQ(FormatSdCard(), 1);
-    testing::internal::GetCapturedStdout();
     ExpectCleanFat(32);
 }
 

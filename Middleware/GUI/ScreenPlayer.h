@@ -1,0 +1,12 @@
+// The player/recorder screen: the state other screens read and write.
+#ifndef MIDDLEWARE_GUI_SCREENPLAYER_H
+#define MIDDLEWARE_GUI_SCREENPLAYER_H
+
+class screen_player
+{
+public:
+    static char m_curDir[256];   // directory of the current file
+    static char m_curFile[256];  // name of the current file, "" for none
+};
+
+#endif
