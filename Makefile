@@ -26,10 +26,14 @@ build-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 # The front end: the device in a window where a display exists (its debug
-# console on this terminal), else the demo scenario; the board lives in
-# $(BUILD)/board and keeps its state between runs.
+# console on this terminal; the board lives in $(BUILD)/board and keeps its
+# state between runs), else the demo scenario on a fresh board.
 run: build
-	$(BUILD)/vrecsim
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/vrecsim; \
+	else \
+	  rm -rf $(BUILD)/demo-board && $(BUILD)/vrecsim --headless --root $(abspath $(BUILD))/demo-board; \
+	fi
 
 # The whole suite: the normal build, the address and undefined-behaviour
 # sanitizer build, and the threaded media services under the thread sanitizer.

@@ -175,7 +175,7 @@ TEST_F(FrontendScenario, TheShippedDemoRuns)
     RunResult run = RunVrecsim(std::string("--headless --quiet --out ") + root_ + "/snaps " VREC_SCENARIOS "/demo.vsc");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(FileExists(root_ + "/snaps/demo-1-boot.png"));
-    EXPECT_TRUE(FileExists(root_ + "/snaps/demo-3-after-power-cycle.png"));
+    EXPECT_TRUE(FileExists(root_ + "/snaps/demo-4-after-power-cycle.png"));
 }
 
 TEST_F(FrontendScenario, TheWindowOpensUnderAVirtualDisplay)
