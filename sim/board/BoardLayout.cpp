@@ -2,6 +2,7 @@
 
 #include "sim/board/BoardPaths.h"
 #include "sim/board/Card.h"
+#include "sim/board/Flash.h"
 #include "sim/board/HardwareState.h"
 #include "sim/board/KeyBits.h"
 #include "sim/board/Mounts.h"
@@ -59,8 +60,8 @@ bool EnsureSymlink(const std::string& path, const std::string& target)
     return symlink(target.c_str(), path.c_str()) == 0;
 }
 
-// A NAND partition of the internal flash: an erased image file.
-bool EnsureFlashPartition(const std::string& path, off_t size)
+// A NAND partition of the internal flash: freshly erased, it holds no bytes.
+bool EnsureFlashPartition(const std::string& path)
 {
     struct stat st;
     if (stat(path.c_str(), &st) == 0)
@@ -68,13 +69,8 @@ bool EnsureFlashPartition(const std::string& path, off_t size)
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    static char erased[65536];
-    std::memset(erased, 0xFF, sizeof(erased));
-    bool ok = true;
-    for (off_t done = 0; ok && done < size; done += static_cast<off_t>(sizeof(erased)))
-        ok = write(fd, erased, sizeof(erased)) == static_cast<ssize_t>(sizeof(erased));
     close(fd);
-    return ok;
+    return true;
 }
 
 void EmptyFolder(const std::string& dir)
@@ -114,11 +110,8 @@ bool PrepareBoardRoot(const std::string& root, std::string* why)
     bool ok = EnsureFile(root + "/proc/sys/vm/drop_caches", "0\n") &&
               EnsureSymlink(root + "/sdcard", "media/mmcblk0p1") &&
               EnsureSymlink(root + "/sys/block/mmcblk0/device/cid", "../../../../slot/cid");
-    // NAND partitions: parameters, kernel, root file system, application.
-    static const struct { const char* name; off_t size; } kFlash[] = {
-        {"mtd1", 1 << 20}, {"mtd2", 4 << 20}, {"mtd3", 16 << 20}, {"mtd4", 16 << 20}, {"mtd5", 4 << 20}};
-    for (const auto& part : kFlash)
-        ok = ok && EnsureFlashPartition(root + "/flash/" + part.name, part.size);
+    for (const char* const* name = FlashPartitionNames(); *name; ++name)
+        ok = ok && EnsureFlashPartition(root + "/flash/" + *name);
     if (!ok) {
         if (why)
             *why = "cannot lay out the board root " + root + ": " + std::strerror(errno);

@@ -5,6 +5,7 @@
 // paths already mapped into the board root (VRECSIM_ROOT).
 #include "sim/board/BoardPaths.h"
 #include "sim/board/Card.h"
+#include "sim/board/Flash.h"
 #include "sim/board/HardwareState.h"
 #include "sim/board/Mounts.h"
 
@@ -76,6 +77,7 @@ struct BlockTarget
     uint64_t size = 0;
     bool present = true;   // a card is in the slot
     bool readOnly = false;
+    bool flash = false;    // past the file's end the bytes are erased (0xFF)
 };
 
 BlockTarget ResolveBlock(Context& ctx, const std::string& arg)
@@ -102,12 +104,29 @@ BlockTarget ResolveBlock(Context& ctx, const std::string& arg)
     }
     if (dev.rfind("/dev/mtd", 0) == 0 && dev.size() > 8) {
         target.device = true;
+        target.flash = true;
         target.file = ctx.paths.FlashDir() + "/" + dev.substr(5);
+        target.size = FlashPartitionSize(dev.substr(5));
         struct stat st;
-        target.present = stat(target.file.c_str(), &st) == 0;
-        target.size = target.present ? static_cast<uint64_t>(st.st_size) : 0;
+        target.present = target.size > 0 && stat(target.file.c_str(), &st) == 0;
     }
     return target;
+}
+
+// Flash bytes between the file's end and a write further on are erased.
+bool PadErased(int fd, uint64_t position)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return false;
+    std::vector<char> erased(65536, static_cast<char>(0xFF));
+    for (uint64_t end = static_cast<uint64_t>(st.st_size); end < position;) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(erased.size(), position - end));
+        if (pwrite(fd, erased.data(), n, static_cast<off_t>(end)) != static_cast<ssize_t>(n))
+            return false;
+        end += n;
+    }
+    return true;
 }
 
 uint64_t ParseSize(const std::string& text)
@@ -187,6 +206,10 @@ int RunDd(Context& ctx)
             got = read(inFd, block.data(), want);
         if (got < 0)
             return Complain(ctx, std::string("read error: ") + std::strerror(errno), 1);
+        if (in.flash && static_cast<size_t>(got) < want) {
+            std::fill(block.begin() + got, block.begin() + static_cast<long>(want), static_cast<char>(0xFF));
+            got = static_cast<ssize_t>(want);
+        }
         if (got == 0)
             break;
         ++recordsIn;
@@ -197,6 +220,8 @@ int RunDd(Context& ctx)
                 return Complain(ctx, "error writing: No space left on device", 1);
             put = static_cast<size_t>(std::min<uint64_t>(put, out.size - outPos));
         }
+        if (out.flash && !PadErased(outFd, outPos))
+            return Complain(ctx, std::string("write error: ") + std::strerror(errno), 1);
         ssize_t wrote = ops.count("of") ? pwrite(outFd, block.data(), put, static_cast<off_t>(out.start + outPos))
                                         : write(outFd, block.data(), put);
         if (wrote < 0)
@@ -388,18 +413,8 @@ int RunFlashEraseall(Context& ctx)
     BlockTarget part = ResolveBlock(ctx, dev);
     if (!part.device || !part.present || ctx.Device(dev).rfind("/dev/mtd", 0) != 0)
         return Complain(ctx, "open flash error: No such file or directory", 1);
-    int fd = open(part.file.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (truncate(part.file.c_str(), 0) != 0)
         return Complain(ctx, std::strerror(errno), 1);
-    std::vector<char> erased(131072, static_cast<char>(0xFF));
-    for (uint64_t pos = 0; pos < part.size; pos += erased.size()) {
-        size_t n = static_cast<size_t>(std::min<uint64_t>(erased.size(), part.size - pos));
-        if (pwrite(fd, erased.data(), n, static_cast<off_t>(pos)) != static_cast<ssize_t>(n)) {
-            close(fd);
-            return Complain(ctx, std::strerror(errno), 1);
-        }
-    }
-    close(fd);
     // The settings partition is mounted at /mnt/mtd5: its files are gone.
     if (ctx.Device(dev) == "/dev/mtd5")
         EmptyTree(ctx, ctx.paths.root() + "/mnt/mtd5");

@@ -145,6 +145,13 @@ TEST_F(BoardToolTest, FlashErasingTheSettingsPartitionLosesTheSettings)
     std::string dump = ReadFile(HostPath("/tmp/dump.img"));
     EXPECT_EQ(dump.substr(0, 12), "kernel image");
     EXPECT_EQ(dump.size(), 4u << 20);
+    EXPECT_EQ(dump.find_first_not_of('\xff', 2048), std::string::npos);  // erased past the page written
+    // Erasing keeps no bytes of erased flash on the board.
+    EXPECT_EQ(vsystem("flash_eraseall /dev/mtd2"), 0);
+    EXPECT_EQ(ReadFile(Board::Get().paths().FlashDir() + "/mtd2"), "");
+    EXPECT_EQ(vsystem("nanddump -n -o -b -f /tmp/dump.img /dev/mtd2"), 0);
+    dump = ReadFile(HostPath("/tmp/dump.img"));
+    EXPECT_EQ(dump, std::string(4u << 20, '\xff'));
     EXPECT_NE(vsystem("flash_eraseall /dev/mtd9"), 0);
 }
 

@@ -3,6 +3,7 @@
 #include "sim/board/HardwareState.h"
 #include "sim/board/KeyBits.h"
 #include "tests/support/BoardTest.h"
+#include "tests/support/TestBoards.h"
 
 #include <fcntl.h>
 #include <memory>
@@ -22,6 +23,7 @@ protected:
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         root_ = std::string(VREC_TEST_BOARDS) + "/cards-" + info->name();
         ASSERT_EQ(system(("rm -rf " + root_ + " && mkdir -p " + root_).c_str()), 0);
+        vrec::test::RemoveAfterPassing(root_);
         state_ = std::make_unique<HardwareStateFile>(root_);
         ASSERT_TRUE(state_->ok());
     }

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
+#include "tests/support/TestBoards.h"
+
 namespace vrec::test {
 
 std::string PrepareFreshBoard(const std::string& name)
@@ -19,6 +21,8 @@ std::string PrepareFreshBoard(const std::string& name)
     mkdir(VREC_TEST_BOARDS, 0755);
     if (std::system(("rm -rf '" + root + "'").c_str()) != 0)
         ADD_FAILURE() << "cannot remove " << root;
+    InstallBoardCleanup();
+    RemoveAfterPassing(root);
     std::string why;
     if (!vrec::board::PrepareBoardRoot(root, &why))
         ADD_FAILURE() << why;

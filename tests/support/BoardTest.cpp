@@ -5,6 +5,7 @@
 #include "sim/board/Board.h"
 #include "sim/board/BoardLayout.h"
 #include "sim/board/HardwareState.h"
+#include "tests/support/TestBoards.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +64,7 @@ std::string MakeFreshBoard(const std::string& name)
     std::string templ = TemplateBoard();
     std::string root = std::string(VREC_TEST_BOARDS) + "/" + Sanitised(name);
     Shell("rm -rf " + root);
+    RemoveAfterPassing(root);
     if (Shell("cp -a --sparse=always " + templ + " " + root) != 0)
         ADD_FAILURE() << "cannot copy the template board to " << root;
     // The template's mount link names the template; power-on remounts.

@@ -1,5 +1,7 @@
 // Every test program runs on a board of its own unless a test picks one:
 // nothing a test does reaches the build's default board.
+#include "tests/support/TestBoards.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,6 +15,7 @@ struct ProcessBoard
 
     ProcessBoard()
     {
+        vrec::test::InstallBoardCleanup();
         if (std::getenv("VRECSIM_ROOT"))
             return;
         root = std::string(VREC_TEST_BOARDS) + "/process-" + std::to_string(getpid());

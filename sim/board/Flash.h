@@ -1,0 +1,17 @@
+// The internal NAND flash: partitions "/dev/mtd1".."/dev/mtd5" kept in
+// "<root>/flash/mtdN". A file holds only the bytes written since the last
+// erase; everything past its end reads as erased (0xFF), so a board keeps
+// no megabytes of erased flash.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vrec::board {
+
+// Size of a partition ("mtd1".."mtd5"), 0 for no such partition.
+uint64_t FlashPartitionSize(const std::string& name);
+// Every partition's name, for laying out a board.
+const char* const* FlashPartitionNames();
+
+}  // namespace vrec::board
