@@ -47,6 +47,71 @@ static void AtomHeader(unsigned char* p, const MOV_ATOM* pAtom)
     memcpy(p + 4, pAtom->name, 4);
 }
 
+// ------------------------------------------------- shared atom operations
+
+template <class T>
+int CMovAtomOps<T>::WriteDWord(DWORD dwValue)
+{
+    unsigned char b[4];
+    MOV_PutBE32(b, dwValue);
+    return Self().Write(b, 4);
+}
+
+template <class T>
+MOV_ATOM* CMovAtomOps<T>::CreateAtom(MOV_ATOM* pParent, const char* szName)
+{
+    MOV_ATOM* pAtom = NewAtom(pParent, szName, Self().AtomStart());
+    unsigned char b[8];
+    AtomHeader(b, pAtom);
+    if (!Self().Write(b, 8)) {
+        free(pAtom);
+        return NULL;
+    }
+    return pAtom;
+}
+
+template <class T>
+int CMovAtomOps<T>::WriteAtom(MOV_ATOM* pAtom, const void* pData, long nLength)
+{
+    if (nLength == 0)
+        return TRUE;
+    if (nLength < 0 || !Self().Write(pData, nLength))
+        return FALSE;
+    pAtom->size += (DWORD)nLength;
+    return TRUE;
+}
+
+template <class T>
+int CMovAtomOps<T>::WriteAtom(MOV_ATOM* pAtom, DWORD dwValue)
+{
+    unsigned char b[4];
+    MOV_PutBE32(b, dwValue);
+    return WriteAtom(pAtom, b, 4);
+}
+
+template <class T>
+int CMovAtomOps<T>::CloseAtom(MOV_ATOM* pAtom)
+{
+    if (pAtom->parent)
+        pAtom->parent->size += pAtom->size;
+    int bOk = Self().PatchSize(pAtom);
+    free(pAtom);
+    return bOk;
+}
+
+template <class T>
+int CMovAtomOps<T>::AddChild(MOV_ATOM* pParent, const char* szName, const void* pData, long nLength)
+{
+    MOV_ATOM* pAtom = CreateAtom(pParent, szName);
+    if (!pAtom)
+        return FALSE;
+    int bOk = WriteAtom(pAtom, pData, nLength);
+    return CloseAtom(pAtom) && bOk;
+}
+
+template class CMovAtomOps<class CMovWriter>;
+template class CMovAtomOps<class CMemMovWriter>;
+
 // ---------------------------------------------------------------- CMovWriter
 
 CMovWriter::CMovWriter() : m_hLock(TH_CreateLock()), m_fp(NULL) {}
@@ -83,13 +148,6 @@ void CMovWriter::Close()
     }
 }
 
-int CMovWriter::WriteDWord(DWORD dwValue)
-{
-    unsigned char b[4];
-    MOV_PutBE32(b, dwValue);
-    return Write(b, 4);
-}
-
 int CMovWriter::Write(const void* pData, long nLength)
 {
     if (nLength == 0)
@@ -99,39 +157,8 @@ int CMovWriter::Write(const void* pData, long nLength)
     return fwrite(pData, 1, (size_t)nLength, m_fp) == (size_t)nLength;
 }
 
-MOV_ATOM* CMovWriter::CreateAtom(MOV_ATOM* pParent, const char* szName)
+int CMovWriter::PatchSize(const MOV_ATOM* pAtom)
 {
-    MOV_ATOM* pAtom = NewAtom(pParent, szName, GetCurrentPos());
-    unsigned char b[8];
-    AtomHeader(b, pAtom);
-    if (!Write(b, 8)) {
-        free(pAtom);
-        return NULL;
-    }
-    return pAtom;
-}
-
-int CMovWriter::WriteAtom(MOV_ATOM* pAtom, const void* pData, long nLength)
-{
-    if (nLength == 0)
-        return TRUE;
-    if (nLength < 0 || !Write(pData, nLength))
-        return FALSE;
-    pAtom->size += (DWORD)nLength;
-    return TRUE;
-}
-
-int CMovWriter::WriteAtom(MOV_ATOM* pAtom, DWORD dwValue)
-{
-    unsigned char b[4];
-    MOV_PutBE32(b, dwValue);
-    return WriteAtom(pAtom, b, 4);
-}
-
-int CMovWriter::CloseAtom(MOV_ATOM* pAtom)
-{
-    if (pAtom->parent)
-        pAtom->parent->size += pAtom->size;
     int bOk = FALSE;
     if (m_fp) {
         off_t nEnd = ftello(m_fp);
@@ -141,17 +168,7 @@ int CMovWriter::CloseAtom(MOV_ATOM* pAtom)
                 bOk = FALSE;
         }
     }
-    free(pAtom);
     return bOk;
-}
-
-int CMovWriter::AddChild(MOV_ATOM* pParent, const char* szName, const void* pData, long nLength)
-{
-    MOV_ATOM* pAtom = CreateAtom(pParent, szName);
-    if (!pAtom)
-        return FALSE;
-    int bOk = WriteAtom(pAtom, pData, nLength);
-    return CloseAtom(pAtom) && bOk;
 }
 
 long CMovWriter::GetCurrentPos()
@@ -181,13 +198,6 @@ void CMemMovWriter::Unlock()
     TH_Unlock(m_hLock);
 }
 
-int CMemMovWriter::WriteDWord(DWORD dwValue)
-{
-    unsigned char b[4];
-    MOV_PutBE32(b, dwValue);
-    return Write(b, 4);
-}
-
 int CMemMovWriter::Write(const void* pData, long nLength)
 {
     if (nLength == 0)
@@ -205,52 +215,11 @@ int CMemMovWriter::Write(const void* pData, long nLength)
     return TRUE;
 }
 
-MOV_ATOM* CMemMovWriter::CreateAtom(MOV_ATOM* pParent, const char* szName)
+int CMemMovWriter::PatchSize(const MOV_ATOM* pAtom)
 {
-    MOV_ATOM* pAtom = NewAtom(pParent, szName, m_nCursor);
-    unsigned char b[8];
-    AtomHeader(b, pAtom);
-    if (!Write(b, 8)) {
-        free(pAtom);
-        return NULL;
-    }
-    return pAtom;
-}
-
-int CMemMovWriter::WriteAtom(MOV_ATOM* pAtom, const void* pData, long nLength)
-{
-    if (nLength == 0)
-        return TRUE;
-    if (nLength < 0 || !Write(pData, nLength))
-        return FALSE;
-    pAtom->size += (DWORD)nLength;
-    return TRUE;
-}
-
-int CMemMovWriter::WriteAtom(MOV_ATOM* pAtom, DWORD dwValue)
-{
-    unsigned char b[4];
-    MOV_PutBE32(b, dwValue);
-    return WriteAtom(pAtom, b, 4);
-}
-
-int CMemMovWriter::CloseAtom(MOV_ATOM* pAtom)
-{
-    if (pAtom->parent)
-        pAtom->parent->size += pAtom->size;
     long nSaved = m_nCursor;
     m_nCursor = pAtom->position;
     int bOk = WriteDWord(pAtom->size);
-    free(pAtom);
     m_nCursor = nSaved;
     return bOk;
-}
-
-int CMemMovWriter::AddChild(MOV_ATOM* pParent, const char* szName, const void* pData, long nLength)
-{
-    MOV_ATOM* pAtom = CreateAtom(pParent, szName);
-    if (!pAtom)
-        return FALSE;
-    int bOk = WriteAtom(pAtom, pData, nLength);
-    return CloseAtom(pAtom) && bOk;
 }

@@ -33,8 +33,28 @@ struct MOV_ATOM
     MOV_ATOM* parent;    // none at top level
 };
 
-class CMovWriter
+// The atom operations both writers share. T provides Write(), AtomStart()
+// (where the next byte goes) and PatchSize() (writes a closed atom's size
+// into its header).
+template <class T>
+class CMovAtomOps
 {
+public:
+    int WriteDWord(DWORD dwValue);
+    MOV_ATOM* CreateAtom(MOV_ATOM* pParent, const char* szName);
+    int WriteAtom(MOV_ATOM* pAtom, const void* pData, long nLength);
+    int WriteAtom(MOV_ATOM* pAtom, DWORD dwValue);
+    int CloseAtom(MOV_ATOM* pAtom);
+    int AddChild(MOV_ATOM* pParent, const char* szName, const void* pData, long nLength);
+
+private:
+    T& Self() { return static_cast<T&>(*this); }
+};
+
+class CMovWriter : public CMovAtomOps<CMovWriter>
+{
+    friend class CMovAtomOps<CMovWriter>;
+
 public:
     CMovWriter();
     ~CMovWriter();
@@ -45,18 +65,14 @@ public:
     int Create(const char* szPath);
     void Close();
 
-    int WriteDWord(DWORD dwValue);
     int Write(const void* pData, long nLength);
-
-    MOV_ATOM* CreateAtom(MOV_ATOM* pParent, const char* szName);
-    int WriteAtom(MOV_ATOM* pAtom, const void* pData, long nLength);
-    int WriteAtom(MOV_ATOM* pAtom, DWORD dwValue);
-    int CloseAtom(MOV_ATOM* pAtom);
-    int AddChild(MOV_ATOM* pParent, const char* szName, const void* pData, long nLength);
 
     long GetCurrentPos();
 
 private:
+    long AtomStart() { return GetCurrentPos(); }
+    int PatchSize(const MOV_ATOM* pAtom);
+
     CMovWriter(const CMovWriter&);
     CMovWriter& operator=(const CMovWriter&);
 
@@ -65,8 +81,10 @@ private:
 };
 
 // The same operations into a caller-owned buffer.
-class CMemMovWriter
+class CMemMovWriter : public CMovAtomOps<CMemMovWriter>
 {
+    friend class CMovAtomOps<CMemMovWriter>;
+
 public:
     CMemMovWriter(unsigned char* pBuffer, long nCapacity);
     ~CMemMovWriter();
@@ -74,19 +92,15 @@ public:
     void Lock();
     void Unlock();
 
-    int WriteDWord(DWORD dwValue);
     int Write(const void* pData, long nLength);
-
-    MOV_ATOM* CreateAtom(MOV_ATOM* pParent, const char* szName);
-    int WriteAtom(MOV_ATOM* pAtom, const void* pData, long nLength);
-    int WriteAtom(MOV_ATOM* pAtom, DWORD dwValue);
-    int CloseAtom(MOV_ATOM* pAtom);
-    int AddChild(MOV_ATOM* pParent, const char* szName, const void* pData, long nLength);
 
     unsigned char* GetBuf() { return m_pBuffer; }
     long GetCurrentPos() { return m_nLength; }  // size of the assembled data
 
 private:
+    long AtomStart() { return m_nCursor; }
+    int PatchSize(const MOV_ATOM* pAtom);
+
     CMemMovWriter(const CMemMovWriter&);
     CMemMovWriter& operator=(const CMemMovWriter&);
 
