@@ -90,18 +90,22 @@ static snd_mixer_elem_t* FindElement(const char* szControl)
     return pElem;
 }
 
-int SND_SetMixer(const char* szControl, const char* szValue)
+// Takes the mixer lock and finds the control; on failure the lock is given
+// back and null returned.
+static snd_mixer_elem_t* LockElement(const char* szControl)
 {
     TH_Lock(s_pLockMixer);
-    if (!s_hMixer) {
+    snd_mixer_elem_t* pElem = s_hMixer ? FindElement(szControl) : nullptr;
+    if (!pElem)
         TH_Unlock(s_pLockMixer);
+    return pElem;
+}
+
+int SND_SetMixer(const char* szControl, const char* szValue)
+{
+    snd_mixer_elem_t* pElem = LockElement(szControl);
+    if (!pElem)
         return -1;
-    }
-    snd_mixer_elem_t* pElem = FindElement(szControl);
-    if (!pElem) {
-        TH_Unlock(s_pLockMixer);
-        return -1;
-    }
     int nItems = snd_mixer_selem_get_enum_items(pElem);
     for (int i = 0; i < nItems; ++i) {
         char szName[40];
@@ -119,16 +123,9 @@ int SND_SetMixer(const char* szControl, const char* szValue)
 
 int SND_SetPlayVolume(int nLevel)
 {
-    TH_Lock(s_pLockMixer);
-    if (!s_hMixer) {
-        TH_Unlock(s_pLockMixer);
+    snd_mixer_elem_t* pElem = LockElement("Line out DAC");
+    if (!pElem)
         return -1;
-    }
-    snd_mixer_elem_t* pElem = FindElement("Line out DAC");
-    if (!pElem) {
-        TH_Unlock(s_pLockMixer);
-        return -1;
-    }
     if (snd_mixer_selem_has_playback_channel(pElem, SND_MIXER_SCHN_FRONT_LEFT)) {
         long nMin = 0, nMax = 0;
         snd_mixer_selem_get_playback_volume_range(pElem, &nMin, &nMax);
@@ -140,16 +137,9 @@ int SND_SetPlayVolume(int nLevel)
 
 int SND_SetRecVolume(int nLevel)
 {
-    TH_Lock(s_pLockMixer);
-    if (!s_hMixer) {
-        TH_Unlock(s_pLockMixer);
+    snd_mixer_elem_t* pElem = LockElement("Capture PGA");
+    if (!pElem)
         return -1;
-    }
-    snd_mixer_elem_t* pElem = FindElement("Capture PGA");
-    if (!pElem) {
-        TH_Unlock(s_pLockMixer);
-        return -1;
-    }
     if (snd_mixer_selem_has_capture_channel(pElem, SND_MIXER_SCHN_FRONT_LEFT)) {
         long nMin = 0, nMax = 0;
         snd_mixer_selem_get_capture_volume_range(pElem, &nMin, &nMax);
