@@ -11,7 +11,7 @@ packages=(
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev
   libfreetype-dev fonts-dejavu-core fonts-freefont-ttf librsvg2-dev librsvg2-bin
   libsdl2-dev xvfb
-  fdisk dosfstools sox strace
+  fdisk dosfstools sox strace imagemagick libyuv-dev
   clang libclang-rt-14-dev
 )
 
