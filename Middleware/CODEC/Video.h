@@ -14,4 +14,12 @@ struct VideoEnv
 
 void* VideoThread(void* pArg);
 
+// Decoder input: samples queued by the player, free buffers given back.
+extern Fifo_Handle g_hDecoderIn;
+extern Fifo_Handle g_hDecoderFree;
+extern int g_bWaitDispImage;  // the first picture after a seek waits to be shown at once
+extern int g_bNonSkip;        // the next picture reaches the LCD even when it would be skipped
+// Ends the decode loop (it starts again with the next frame).
+void VideoDecStop(void);
+
 #endif

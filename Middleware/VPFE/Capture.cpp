@@ -9,6 +9,11 @@ int g_nWhiteBalance = 0;
 
 void ResetVideoCapture(void) {}
 
+// Stand-ins until the video issue lands (remove then): no scaler runs.
+Fifo_Handle g_hResizerIn = nullptr;
+Fifo_Handle g_hResizerFree = nullptr;
+void WaitStartPlayResizer(void) {}
+
 void* CaptureTread(void* pArg)
 {
     gblIdleThreadBody();

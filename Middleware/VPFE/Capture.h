@@ -19,6 +19,12 @@ extern int g_nWhiteBalance;  // requested white balance, 0-5
 
 // Restarts the capture with the current settings (image size).
 void ResetVideoCapture(void);
+// Waits (at most 4 s) until player mode is ready to scale pictures.
+void WaitStartPlayResizer(void);
+
+// Pictures to scale for the screens, and the free scaler inputs.
+extern Fifo_Handle g_hResizerIn;
+extern Fifo_Handle g_hResizerFree;
 
 // Camera sensor registers for the debug console; 0 while no capture device exists.
 int VPFE_GetCameraReg(int nReg, unsigned long* pdwValue);

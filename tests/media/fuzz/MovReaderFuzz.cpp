@@ -48,8 +48,10 @@ int MovReaderFuzzOne(const uint8_t* data, size_t size, const char* devicePath, c
             std::vector<int> indexes = {-1, 0, 1, n - 1, n, n + 1, INT_MAX, INT_MIN};
             for (int i = 2; i < 64 && i < n; ++i)
                 indexes.push_back(i);
-            for (int i = 64; n > 0 && i < n; i += n / 64 + 1)
-                indexes.push_back(i);
+            // 64 more spread over the rest; in 64 bits, since n may be
+            // near INT_MAX.
+            for (long long i = 64; n > 0 && i < n; i += n / 64 + 1)
+                indexes.push_back((int)i);
             for (int index : indexes)
                 if (!CheckPlace(reader, kind, index))
                     result = kFuzzViolation;
