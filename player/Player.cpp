@@ -213,7 +213,9 @@ int PL_Open(const char* szPath)
     g_nVideoPlayWidth = p.m_media.GetVideoWidth();
     g_nVideoPlayHeight = p.m_media.GetVideoHeight();
     double dFps = p.m_media.GetFps(MOV_TRACK_VIDEO);
-    g_nVideoPlayFps = dFps >= 1.0 && dFps < 1000.0 ? (int)dFps : 30;
+    // 1000 / (d x 1000 / scale) lands a hair below a whole rate (29.99...):
+    // truncated, that would be a frame rate too low.
+    g_nVideoPlayFps = dFps >= 1.0 && dFps < 1000.0 ? (int)(dFps + 1e-6) : 30;
     printf("PL_Open()g_nVideoPlayWidth=%d\n", g_nVideoPlayWidth);
 
     const int nVideoMs = TrackDuration(MOV_TRACK_VIDEO);
@@ -479,7 +481,7 @@ struct AudioRun
     long long nSrcIndex;  // next sample of the sound track to read
     int nHave;            // bytes in the read window; -1: nine blocks of silence
     int nLastBlock;       // block bytes of the last pass
-    int nCarry;           // half destination frame held back at newData's head
+    int nCarry;           // bytes held back at newData's head; -1: silence
     int nRunOut;          // silent blocks still to feed after the end, 0 = none
     int bAfterRecStarted;
     DWORD dwLastStep;
@@ -492,7 +494,7 @@ static void ResetAudioRun(AudioRun* pRun)
     pRun->nSrcIndex = 0;
     pRun->nHave = -1;
     pRun->nLastBlock = 0;
-    pRun->nCarry = 0;
+    pRun->nCarry = -1;
     pRun->nRunOut = 0;
     pRun->bAfterRecStarted = 0;
     pRun->dwLastStep = 0;
@@ -561,16 +563,22 @@ static void ServeVideoRequestsWithoutPicture(void)
     }
 }
 
-// Writes one block's output in two halves, each moving the position and
-// feeding the meter. The last half destination frame is held back and goes
-// out at the head of the next block (the codec's serial port takes the
-// data one channel slot late).
+// The last half destination frame of each block's output is held back and
+// goes out at the head of the next block (the codec's serial port takes the
+// data one channel slot late). In mono a half frame would be half a sample:
+// nothing is held back.
+static int HeldBytes(void)
+{
+    return g_nAudioPlayChannels == 2 ? s_nAudioPlayBytePerSampleForDst / 2 : 0;
+}
+
+// Writes one block's output (behind the held bytes at newData's head) in two
+// halves, each moving the position and feeding the meter.
 static void WriteBlock(AudioRun* pRun, int nBytes, int nSpeed, int nPeakLeft, int nPeakRight)
 {
     PLAYER& p = s_Player;
     const int nDst = s_nAudioPlayBytePerSampleForDst;
-    // In mono a half frame is half a sample: nothing is held back.
-    const int nHold = g_nAudioPlayChannels == 2 ? nDst / 2 : 0;
+    const int nHold = HeldBytes();
     const int nSend = pRun->nCarry + nBytes - nHold;
     const int nFirst = nDst > 0 ? (nSend / 2) / nDst * nDst : 0;
     SND_Write(newData, nFirst);
@@ -677,7 +685,6 @@ void* PlayAudioThread(void* pArg)
             }
             if (nSeeking < 0 && p.m_pos <= nRangeStart) {
                 PL_Stop(STOP_BY_TOP);
-                ResetAudioRun(&run);
                 continue;
             }
             bSeekStep = 1;
@@ -686,7 +693,6 @@ void* PlayAudioThread(void* pArg)
             p.m_bAudioSeekReq = 0;
             if (p.m_pos >= nRangeEnd) {
                 PL_Stop(STOP_BY_END);
-                ResetAudioRun(&run);
                 continue;
             }
             run.nSrcIndex = (long long)p.m_pos * g_nAudioPlayFreq / 1000;
@@ -699,10 +705,8 @@ void* PlayAudioThread(void* pArg)
 
         if (bClockOnly) {
             ClockStep(&run);
-            if (p.m_pos >= nRangeEnd) {
+            if (p.m_pos >= nRangeEnd)
                 PL_Stop(STOP_BY_END);
-                ResetAudioRun(&run);
-            }
             continue;
         }
 
@@ -748,7 +752,6 @@ void* PlayAudioThread(void* pArg)
                 if (!g_bAfterRecording)
                     SND_Wait();
                 PL_Stop(STOP_BY_END);
-                ResetAudioRun(&run);
                 continue;
             }
             if (nNeed > 0)
@@ -786,21 +789,25 @@ void* PlayAudioThread(void* pArg)
                 }
                 p.m_pos += 100;
             } else {
+                if (run.nCarry != HeldBytes()) {
+                    // The stream starts with a held-back half frame of silence.
+                    run.nCarry = HeldBytes();
+                    memset(newData, 0, run.nCarry);
+                }
                 int nPeakLeft = 0, nPeakRight = 0;
                 int nBytes = g_VsaFilter.FilterExecute(newData + run.nCarry, s_nRdAudioData,
                                                        AUDIO_WINDOW_BLOCKS * nBlock, &nPeakLeft, &nPeakRight, bReset);
                 WriteBlock(&run, nBytes, nSpeed, nPeakLeft, nPeakRight);
-            }
-            if (p.m_pos >= nRangeEnd) {
-                PL_Stop(STOP_BY_END);
-                ResetAudioRun(&run);
-                continue;
             }
         }
 
         // 10. Slide the window one block on.
         run.nHave -= nBlock;
         memmove(s_nRdAudioData, s_nRdAudioData + nBlock, run.nHave);
+        // The end of the file or of the loop. A refused stop (the loop) goes
+        // on with a seek; a stop or a new file starts afresh next pass.
+        if (run.nBlockCount >= AUDIO_LOOKAHEAD_BLOCKS && p.m_pos >= nRangeEnd)
+            PL_Stop(STOP_BY_END);
         SleepUS(10);
     }
 
