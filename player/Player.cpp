@@ -663,8 +663,12 @@ void* PlayAudioThread(void* pArg)
             IdleTail();
             continue;
         }
+        // Half a second of output runs on after the end: by then the sound
+        // device (which holds at most that much) has played the file's last
+        // sample. Faster than normal that is more than 500 ms of the file.
         int nRangeStart = 0;
-        long long nRangeEnd = (long long)p.m_media.GetDuration() + 500;
+        const int nRunOn = g_VsaFilter.GetReqSpeed() > 100 ? 5 * g_VsaFilter.GetReqSpeed() : 500;
+        long long nRangeEnd = (long long)p.m_media.GetDuration() + nRunOn;
         if (g_ctrlIoRepeat.GetLoopEnable()) {
             nRangeStart = g_ctrlIoRepeat.GetStartPos() > 0 ? g_ctrlIoRepeat.GetStartPos() : 0;
             if (g_ctrlIoRepeat.GetEndPos() >= 0)

@@ -1,0 +1,113 @@
+// The player's longer real-time runs: every sound format sample for sample,
+// and variable speed (duration and pitch measured on what was played).
+#include "Lib/Global.h"
+#include "Lib/Parameter.h"
+#include "player/Player.h"
+#include "tests/media/support/MovFixture.h"
+#include "tests/player/PlayerFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace vrec::test;
+
+struct Format
+{
+    int rate, bits, channels;
+};
+
+std::ostream& operator<<(std::ostream& os, const Format& f)
+{
+    return os << f.rate << "/" << f.bits << "/" << f.channels;
+}
+
+class PlayerFormatTest : public PlayerTest, public ::testing::WithParamInterface<Format>
+{
+};
+
+TEST_P(PlayerFormatTest, AWavAndAMoviePlaySampleForSample)
+{
+    const Format f = GetParam();
+    const std::vector<uint8_t> sound = NoisePcm(f.bits, f.channels, f.rate * 2, f.rate / 100 + f.bits);
+    ASSERT_TRUE(Play(PutWav("KS0001.wav", f.rate, f.bits, f.channels, sound), ACTION_MODE_SOUND));
+    ASSERT_TRUE(WaitForStop(STOP_BY_END, 15.0));
+    WavData played = Played();
+    ASSERT_EQ(played.rate, f.rate);
+    EXPECT_EQ(FindCopy(Samples(played.data, f.bits), Samples(sound, f.bits), 64), 1);
+
+    // The same sound as the recorder's movie.
+    std::remove((BoardRoot() + "/sound/played.wav").c_str());
+    RecorderVideo video;
+    std::string error;
+    ASSERT_TRUE(EncodeRecorderVideo(640, 480, 60, &video, &error)) << error;
+    std::unique_ptr<ScriptedCreator> creator = std::make_unique<ScriptedCreator>();
+    creator->QueueRecording(video, 60, f.rate, sound, f.bits / 8 * f.channels);
+    ASSERT_EQ(creator->Create("/sdcard/KS0001.MOV", 640, 480, 30, f.rate, f.bits, f.channels), MOV_EXIT_STOPPED);
+    ASSERT_TRUE(Play("/sdcard/KS0001.MOV", ACTION_MODE_MOVIE));
+    ASSERT_TRUE(WaitForStop(STOP_BY_END, 15.0));
+    EXPECT_EQ(FindCopy(Samples(Played().data, f.bits), Samples(sound, f.bits), 64), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PlayerFormatTest,
+                         ::testing::Values(Format{44100, 16, 2}, Format{44100, 24, 2}, Format{48000, 16, 2},
+                                           Format{48000, 24, 2}, Format{96000, 16, 2}, Format{96000, 24, 2}));
+
+class PlayerSpeedTest : public PlayerTest, public ::testing::WithParamInterface<int>
+{
+};
+
+// At a speed the tone's sound lasts its duration x 100 / speed (within one
+// 100 ms block) and keeps its pitch (within 1 %).
+TEST_P(PlayerSpeedTest, DurationFollowsTheSpeedAndPitchStays)
+{
+    const int speed = GetParam();
+    SetParameter("/GLOBAL/ENABLE SPEED", 1.0f);
+    SetParameter("/PB Control/SPEED", speed / 100.0f);
+    const std::vector<uint8_t> tone = PackSine(16, 48000, 48000 * 3, 1000, 0.5, 1000, 0.5);
+    ASSERT_TRUE(Play(PutWav("TONE.WAV", 48000, 16, 2, tone), ACTION_MODE_SOUND));
+    EXPECT_EQ(g_VsaFilter.GetReqSpeed(), speed);
+    ASSERT_TRUE(WaitForStop(STOP_BY_END, 20.0));
+    const WavData wav = Played();
+    const Stereo played = Unpack(wav.data.data(), wav.data.size(), 16);
+    const Span span = LoudSpan(played.left, 48000);
+    EXPECT_NEAR(span.end - span.start, 3.0 * 100 / speed, 0.1) << speed;
+    const size_t from = static_cast<size_t>((span.start + 0.2) * 48000);
+    const size_t to = static_cast<size_t>((span.end - 0.2) * 48000);
+    ASSERT_LT(from, to);
+    std::vector<double> middle(played.left.begin() + from, played.left.begin() + to);
+    EXPECT_NEAR(ZeroCrossingHz(middle, 48000), 1000.0, 10.0) << speed;
+    std::vector<double> right(played.right.begin() + from, played.right.begin() + to);
+    EXPECT_NEAR(ZeroCrossingHz(right, 48000), 1000.0, 10.0) << speed;
+}
+
+INSTANTIATE_TEST_SUITE_P(Speeds, PlayerSpeedTest, ::testing::Values(50, 70, 150));
+
+// A speed change while playing takes effect at once, without a gap in the
+// position: 1 s at normal speed, then the rest at 150 %.
+TEST_F(PlayerTest, ASpeedChangeWhilePlayingGoesOnAtTheNewSpeed)
+{
+    SetParameter("/GLOBAL/ENABLE SPEED", 1.0f);
+    const std::vector<uint8_t> tone = PackSine(24, 44100, 44100 * 4, 1000, 0.5, 1000, 0.5);
+    ASSERT_TRUE(Play(PutWav("TONE.WAV", 44100, 24, 2, tone), ACTION_MODE_SOUND));
+    ASSERT_TRUE(WaitForPos(1000, 5.0));
+    g_VsaFilter.SetSpeed(1.5f);
+    const int changedAt = PL_GetPos();
+    ASSERT_TRUE(WaitForStop(STOP_BY_END, 20.0));
+    EXPECT_EQ(g_VsaFilter.GetSpeed(), 150);
+    const WavData wav = Played();
+    const Stereo played = Unpack(wav.data.data(), wav.data.size(), 24);
+    const Span span = LoudSpan(played.left, 44100);
+    // The position had reached changedAt when the change was asked for; the
+    // blocks written after it went out at 150 %.
+    const double expected = changedAt / 1000.0 + (4.0 - changedAt / 1000.0) / 1.5;
+    EXPECT_NEAR(span.end - span.start, expected, 0.15);
+    std::vector<double> late(played.left.begin() + static_cast<size_t>((span.end - 1.0) * 44100),
+                             played.left.begin() + static_cast<size_t>((span.end - 0.2) * 44100));
+    EXPECT_NEAR(ZeroCrossingHz(late, 44100), 1000.0, 10.0);
+}
+
+}  // namespace
