@@ -32,6 +32,11 @@ bool PollUntil(bool (*condition)(int), int value, double seconds)
 
 }  // namespace
 
+std::ostream& operator<<(std::ostream& os, const Format& f)
+{
+    return os << f.rate << "/" << f.bits << "/" << f.channels;
+}
+
 void PlayerTest::SetUp()
 {
     BoardTest::SetUp();

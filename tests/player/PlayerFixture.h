@@ -9,10 +9,18 @@
 #include <pthread.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace vrec::test {
+
+// A sound format: rate, bits, channels.
+struct Format
+{
+    int rate, bits, channels;
+};
+std::ostream& operator<<(std::ostream& os, const Format& f);
 
 class PlayerTest : public BoardTest
 {

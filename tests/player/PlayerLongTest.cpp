@@ -15,16 +15,6 @@ namespace {
 
 using namespace vrec::test;
 
-struct Format
-{
-    int rate, bits, channels;
-};
-
-std::ostream& operator<<(std::ostream& os, const Format& f)
-{
-    return os << f.rate << "/" << f.bits << "/" << f.channels;
-}
-
 class PlayerFormatTest : public PlayerTest, public ::testing::WithParamInterface<Format>
 {
 };

@@ -26,16 +26,6 @@ void Sleep(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-struct Format
-{
-    int rate, bits, channels;
-};
-
-std::ostream& operator<<(std::ostream& os, const Format& f)
-{
-    return os << f.rate << "/" << f.bits << "/" << f.channels;
-}
-
 class PlayerSoundExactTest : public PlayerTest, public ::testing::WithParamInterface<Format>
 {
 };

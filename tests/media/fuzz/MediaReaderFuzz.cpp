@@ -21,15 +21,6 @@ const char* MediaFuzzExtension(const uint8_t* data, size_t size)
 
 namespace {
 
-bool WriteBytes(const char* path, const uint8_t* data, size_t size)
-{
-    FILE* f = std::fopen(path, "wb");
-    if (!f)
-        return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
 // A run handed out lies in the file, holds whole sample frames and reads.
 bool CheckSoundRun(CMediaReader& reader, int index, int frameBytes, std::vector<unsigned char>& buffer)
 {
@@ -48,7 +39,7 @@ bool CheckSoundRun(CMediaReader& reader, int index, int frameBytes, std::vector<
 
 int MediaReaderFuzzOne(const uint8_t* data, size_t size, const char* devicePath, const char* hostPath)
 {
-    if (!WriteBytes(hostPath, data, size))
+    if (!WriteFuzzInput(hostPath, data, size))
         return 1;
     CMediaReader reader;
     int result = reader.Open(devicePath);

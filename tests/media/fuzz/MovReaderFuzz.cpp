@@ -8,9 +8,7 @@
 
 namespace vrec::test {
 
-namespace {
-
-bool WriteBytes(const char* path, const uint8_t* data, size_t size)
+bool WriteFuzzInput(const char* path, const uint8_t* data, size_t size)
 {
     FILE* f = std::fopen(path, "wb");
     if (!f)
@@ -18,6 +16,8 @@ bool WriteBytes(const char* path, const uint8_t* data, size_t size)
     bool ok = std::fwrite(data, 1, size, f) == size;
     return std::fclose(f) == 0 && ok;
 }
+
+namespace {
 
 // Every place handed out lies inside the file and can be read.
 bool CheckPlace(CMovReader& reader, int kind, int index)
@@ -38,7 +38,7 @@ bool CheckPlace(CMovReader& reader, int kind, int index)
 
 int MovReaderFuzzOne(const uint8_t* data, size_t size, const char* devicePath, const char* hostPath)
 {
-    if (!WriteBytes(hostPath, data, size))
+    if (!WriteFuzzInput(hostPath, data, size))
         return 1;
     CMovReader reader;
     int result = reader.Open(devicePath);
