@@ -45,7 +45,9 @@ int MovReaderFuzzOne(const uint8_t* data, size_t size, const char* devicePath, c
     if (result == 0) {
         for (int kind = 0; kind < 2; ++kind) {
             const int n = reader.GetSampleCount(kind);
-            std::vector<int> indexes = {-1, 0, 1, n - 1, n, n + 1, INT_MAX, INT_MIN};
+            // (a track may claim INT_MAX samples: nothing lies behind that)
+            const int after = n < INT_MAX ? n + 1 : INT_MAX;
+            std::vector<int> indexes = {-1, 0, 1, n - 1, n, after, INT_MAX, INT_MIN};
             for (int i = 2; i < 64 && i < n; ++i)
                 indexes.push_back(i);
             // 64 more spread over the rest; in 64 bits, since n may be
