@@ -82,38 +82,61 @@ struct CWavFile
         m_fp = SYS_fopen(szPath, "wb");
         if (!m_fp)
             return 0;
-        // Each buffer is one write, so that a failing card is seen at once
-        // and the bytes written are known.
+        // Each buffer is one write, so that a failing card is seen at once.
         setvbuf(m_fp, NULL, _IONBF, 0);
         m_nData = 0;
         m_nError = 0;
         return 1;
     }
 
-    // Bytes the card took; a short count leaves the error in Error().
+    // 1 when the card took it all; else the error stays in m_nError.
     int Write(const void* p, int n)
     {
-        if (m_nError || n <= 0)
+        if (m_nError)
             return 0;
         errno = 0;
-        size_t nDone = fwrite(p, 1, static_cast<size_t>(n), m_fp);
-        if (nDone < static_cast<size_t>(n))
+        // stdio may count bytes it could not write: the error flag tells.
+        if (fwrite(p, 1, static_cast<size_t>(n), m_fp) != static_cast<size_t>(n) || ferror(m_fp)) {
             m_nError = errno ? errno : EIO;
-        return static_cast<int>(nDone);
+            return 0;
+        }
+        return 1;
     }
 
-    // The end values in the header, for the whole sample frames written.
-    int Finish(int nRate, int nBits)
+    // Writes the end values into the header, for the whole sample frames
+    // written. After a failed write the file holds what the card took: it
+    // is measured and its header rewritten where the card still allows.
+    // Returns the data bytes the header gives.
+    int Finish(const char* szPath, int nRate, int nBits)
     {
         const int nBlockAlign = (nBits / 8) * 2;
-        uint32_t dwData = static_cast<uint32_t>(m_nData - m_nData % nBlockAlign);
         unsigned char h[WAV_HEADER_SIZE];
-        MakeHeader(h, nRate, nBits, dwData + 36, dwData);
-        int bOk = fseek(m_fp, 0, SEEK_SET) == 0 && fwrite(h, 1, sizeof(h), m_fp) == sizeof(h);
-        if (fclose(m_fp) != 0)
-            bOk = 0;
+        if (!m_nError) {
+            uint32_t dwData = static_cast<uint32_t>(m_nData - m_nData % nBlockAlign);
+            MakeHeader(h, nRate, nBits, dwData + 36, dwData);
+            int bOk = fseek(m_fp, 0, SEEK_SET) == 0 && fwrite(h, 1, sizeof(h), m_fp) == sizeof(h) && !ferror(m_fp);
+            if (fclose(m_fp) != 0 || !bOk)
+                ERR_PRINT("%s not completed\n%s\n", szPath, strerror(errno));
+            m_fp = NULL;
+            return m_nData;
+        }
+        fclose(m_fp);
         m_fp = NULL;
-        return bOk;
+        struct stat st;
+        if (SYS_stat(szPath, &st) != 0 || st.st_size < WAV_HEADER_SIZE) {
+            ERR_PRINT("%s left as it was\n%s\n", szPath, strerror(errno));
+            return m_nData;
+        }
+        long long nOnCard = static_cast<long long>(st.st_size) - WAV_HEADER_SIZE;
+        uint32_t dwData = static_cast<uint32_t>(nOnCard - nOnCard % nBlockAlign);
+        MakeHeader(h, nRate, nBits, dwData + 36, dwData);
+        FILE* fp = SYS_fopen(szPath, "r+b");
+        int bOk = fp && fwrite(h, 1, sizeof(h), fp) == sizeof(h) && !ferror(fp);
+        if (fp && fclose(fp) != 0)
+            bOk = 0;
+        if (!bOk)
+            ERR_PRINT("header of %s not completed\n%s\n", szPath, strerror(errno));
+        return static_cast<int>(dwData);
     }
 
     FILE* m_fp;
@@ -124,14 +147,18 @@ struct CWavFile
 // Writes one sound buffer; the card-space account falls by what the card took.
 void WriteSound(CWavFile& file, const unsigned char* p, int n)
 {
-    int nDone = file.Write(p, n);
-    g_RemainMedia.Subtraction(nDone);
-    file.m_nData += nDone;
-    if (file.m_nError) {
-        ERR_PRINT("WAV write failed after %d bytes\n%s\n", file.m_nData, strerror(file.m_nError));
-        g_RecorderMov.SetExitCode(WriteFailureCode(file.m_nError));
-        REC_Stop();
-    }
+    if (n <= 0 || !file.Write(p, n))
+        return;
+    g_RemainMedia.Subtraction(n);
+    file.m_nData += n;
+}
+
+// A write the card refused ends the recording.
+void StopOnWriteFailure(const CWavFile& file)
+{
+    ERR_PRINT("WAV write failed after %d bytes\n%s\n", file.m_nData, strerror(file.m_nError));
+    g_RecorderMov.SetExitCode(WriteFailureCode(file.m_nError));
+    REC_Stop();
 }
 
 // The file name with its extension replaced by "jpg".
@@ -226,7 +253,7 @@ void WriterWavLoop(void)
         }
         unsigned char header[WAV_HEADER_SIZE];
         MakeHeader(header, nRate, nBits, WAV_UNKNOWN_SIZE, WAV_UNKNOWN_SIZE);
-        if (file.Write(header, WAV_HEADER_SIZE) != WAV_HEADER_SIZE) {
+        if (!file.Write(header, WAV_HEADER_SIZE)) {
             // Not even the header fits: no file is left behind.
             ERR_PRINT("cannot write %s\n%s\n", szPath, strerror(file.m_nError));
             fclose(file.m_fp);
@@ -276,6 +303,9 @@ void WriterWavLoop(void)
             SleepMS(10);
         }
 
+        if (file.m_nError)
+            StopOnWriteFailure(file);
+
         // 4. Finishing.
         int bSplit = !file.m_nError && (file.m_nData >= WRITER_SPLIT_BYTES || g_bFileIncrementReq);
         if (!bAfter && !bSplit) {
@@ -284,8 +314,10 @@ void WriterWavLoop(void)
                 WriterFlushQueues();
         }
         int nError = file.m_nError;
-        if (!file.Finish(nRate, nBits))
-            ERR_PRINT("%s not completed\n%s\n", szPath, strerror(errno));
+        int nWritten = file.m_nData;
+        int nOnCard = file.Finish(szPath, nRate, nBits);
+        if (nOnCard > nWritten)
+            g_RemainMedia.Subtraction(nOnCard - nWritten);
         RenameCapturedPhoto(szPath);
         if (!g_bRecording)
             SYS_sync();

@@ -346,7 +346,12 @@ int CMovRecorder::GetVideo(unsigned char* pBuffer)
         }
         return n;
     }
-    return TakeQueuedVideo(pBuffer, MOV_SAMPLE_BUFFER_SIZE);
+    int n = TakeQueuedVideo(pBuffer, MOV_SAMPLE_BUFFER_SIZE);
+    // A movie starts with a key frame: the frames before the first one
+    // cannot be decoded.
+    if (n > 0 && m_nVideoFrames == 0 && !WriterIsKeyFrame(pBuffer, n))
+        return 0;
+    return n;
 }
 
 int CMovRecorder::GetAudio(unsigned char* pBuffer)

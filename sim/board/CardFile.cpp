@@ -138,7 +138,10 @@ ssize_t Write(void* cookie, const char* buf, size_t size)
         }
         size = static_cast<size_t>(room - static_cast<uint64_t>(pos));
     }
+    const bool cut = needed > file.clusters && space.free() < static_cast<int64_t>(needed - file.clusters);
     ssize_t n = WriteAll(file.fd, buf, size);
+    if (n > 0 && cut)
+        errno = ENOSPC;  // stdio reports a short write with the error of the call
     if (n > 0) {
         uint64_t now = ClustersFor(static_cast<uint64_t>(pos) + static_cast<uint64_t>(n), file.clusterBytes);
         if (now > file.clusters) {
