@@ -25,8 +25,9 @@ public:
 
     // After a file ended for a split: moves what was kept for the next file
     // (frames that arrived after the split, the sound beyond the file's end)
-    // into the rings, read from slot 0. Returns 1 when the rings start with a
-    // key frame.
+    // into the rings, read from slot 0. Returns 1 when the video ring starts
+    // with a key frame, 0 when no frame was kept, -1 when the kept frames do
+    // not start with one (they are dropped).
     int KeepSplitRemainder();
 
 private:

@@ -44,14 +44,18 @@ static int s_nDropped = 0;
 
 // A split waits for the sound to reach the end of the file's last whole
 // second; the frames arriving meanwhile stay in the video ring for the next
-// file, and the sound written beyond the end is kept for it too.
+// file, and the sound written beyond the end (kept from the last buffers
+// written) goes to the next file too.
+#define SPLIT_HISTORY 10
 static int s_nSplitCode = 0;
 static DWORD s_dwSplitTime = 0;
 static int s_bSplitTimed = 0;
-static unsigned char s_baLastAudio[PREREC_A_SLOT_SIZE];
-static int s_nLastAudio = 0;
+static unsigned char s_baHistory[SPLIT_HISTORY][PREREC_A_SLOT_SIZE];
+static int s_anHistory[SPLIT_HISTORY];
+static int s_nHistoryNext = 0;
+static int s_nHistoryCount = 0;
 static int s_nGotAudio = 0;
-static int s_nCarryAudio = 0;
+static int64_t s_nCarryBytes = 0;
 
 #define SPLIT_SOUND_WAIT_MS 1000
 #define VOL_START_LAST 0x1F
@@ -312,8 +316,8 @@ void CMovRecorder::PostCreateFile(const char* szPath)
     strcpy(screen_player::m_curFile, s_OutputFileName);
     s_nSplitCode = 0;
     s_bSplitTimed = 0;
-    s_nLastAudio = 0;
-    s_nCarryAudio = 0;
+    s_nHistoryCount = 0;
+    s_nCarryBytes = 0;
 }
 
 int CMovRecorder::GetVideo(unsigned char* pBuffer)
@@ -406,11 +410,14 @@ void CMovRecorder::PostAddVideoFrame()
 
 void CMovRecorder::PostAddAudioFrame()
 {
-    if (s_nGotAudio > 0 && s_nGotAudio <= static_cast<int>(sizeof(s_baLastAudio))) {
-        memcpy(s_baLastAudio, m_baSampleBuffer, static_cast<size_t>(s_nGotAudio));
-        s_nLastAudio = s_nGotAudio;
+    if (s_nGotAudio > 0 && s_nGotAudio <= PREREC_A_SLOT_SIZE) {
+        memcpy(s_baHistory[s_nHistoryNext], m_baSampleBuffer, static_cast<size_t>(s_nGotAudio));
+        s_anHistory[s_nHistoryNext] = s_nGotAudio;
+        s_nHistoryNext = (s_nHistoryNext + 1) % SPLIT_HISTORY;
+        if (s_nHistoryCount < SPLIT_HISTORY)
+            ++s_nHistoryCount;
     } else {
-        s_nLastAudio = 0;
+        s_nHistoryCount = 0;
     }
     if (!g_RemainMedia.IsAvaiableSpace()) {
         SetExitCode(MOV_EXIT_CARD_FULL);
@@ -427,8 +434,8 @@ void CMovRecorder::PostAddAudioFrame()
 }
 
 // Ends the file for a split once its sound reaches the end of its video
-// (or after a second without sound); the part of the last sound buffer
-// beyond that end is kept for the next file.
+// (or after a second without sound); what was written beyond that end is
+// carried to the next file.
 void CMovRecorder::TryEndSplit()
 {
     const int nFrameBytes = (g_nAudioBits / 8) * 2;
@@ -439,13 +446,35 @@ void CMovRecorder::TryEndSplit()
         printf("split: no sound to end the file, %d of %lld samples\n", m_nAudioSamples,
                static_cast<long long>(nTarget));
     }
-    s_nCarryAudio = 0;
-    int64_t nBeyond = (m_nAudioSamples - nTarget) * nFrameBytes;
-    if (nBeyond > 0 && nBeyond <= s_nLastAudio) {
-        s_nCarryAudio = static_cast<int>(nBeyond);
-        memmove(s_baLastAudio, s_baLastAudio + s_nLastAudio - s_nCarryAudio, static_cast<size_t>(s_nCarryAudio));
-    }
+    s_nCarryBytes = m_nAudioSamples > nTarget ? (m_nAudioSamples - nTarget) * nFrameBytes : 0;
     SetExitCode(s_nSplitCode);
+}
+
+// The carried sound as ring entries in front of what the ring still holds:
+// the end of the oldest buffer involved, then the newer ones whole.
+static int PreRecPutCarry(int nSound, int64_t nCarry)
+{
+    int nEntries = 0;
+    int64_t nCovered = 0;
+    while (nEntries < s_nHistoryCount && nCovered < nCarry) {
+        int nAt = (s_nHistoryNext - 1 - nEntries + 2 * SPLIT_HISTORY) % SPLIT_HISTORY;
+        nCovered += s_anHistory[nAt];
+        ++nEntries;
+    }
+    if (nCovered < nCarry || nSound + nEntries > PREREC_A_FRAMES) {
+        printf("split: %lld bytes of sound not carried\n", static_cast<long long>(nCarry));
+        return nSound;
+    }
+    memmove(g_pPreRecA + nEntries * PREREC_A_SLOT_SIZE, g_pPreRecA, static_cast<size_t>(nSound) * PREREC_A_SLOT_SIZE);
+    memmove(g_nPreRecA + nEntries, g_nPreRecA, static_cast<size_t>(nSound) * sizeof(int));
+    for (int i = 0; i < nEntries; ++i) {
+        // Entry i is the (nEntries - i)-th newest buffer.
+        int nAt = (s_nHistoryNext - nEntries + i + 2 * SPLIT_HISTORY) % SPLIT_HISTORY;
+        int nSkip = i == 0 ? static_cast<int>(nCovered - nCarry) : 0;
+        g_nPreRecA[i] = s_anHistory[nAt] - nSkip;
+        memcpy(g_pPreRecA + i * PREREC_A_SLOT_SIZE, s_baHistory[nAt] + nSkip, static_cast<size_t>(g_nPreRecA[i]));
+    }
+    return nSound + nEntries;
 }
 
 int CMovRecorder::KeepSplitRemainder()
@@ -459,28 +488,25 @@ int CMovRecorder::KeepSplitRemainder()
         std::rotate(g_pPreRecV, g_pPreRecV + nFirst, g_pPreRecV + PREREC_V_FRAMES);
         std::rotate(g_nPreRecV, g_nPreRecV + nFirst, g_nPreRecV + PREREC_V_FRAMES);
     }
-    // Sound: what the ring still holds, after the carried end of the last buffer.
+    // Sound: what the ring still holds, after the carried end of the file.
     int nSound = g_nPreRecFramesA;
     int nScan = g_nPreRecScanIndexA;
     if (nSound > 0 && nScan != 0 && g_pPreRecA) {
         std::rotate(g_pPreRecA, g_pPreRecA + nScan * PREREC_A_SLOT_SIZE, g_pPreRecA + PREREC_A_FRAMES * PREREC_A_SLOT_SIZE);
         std::rotate(g_nPreRecA, g_nPreRecA + nScan, g_nPreRecA + PREREC_A_FRAMES);
     }
-    if (s_nCarryAudio > 0 && nSound < PREREC_A_FRAMES && g_pPreRecA) {
-        memmove(g_pPreRecA + PREREC_A_SLOT_SIZE, g_pPreRecA, static_cast<size_t>(nSound) * PREREC_A_SLOT_SIZE);
-        memmove(g_nPreRecA + 1, g_nPreRecA, static_cast<size_t>(nSound) * sizeof(int));
-        memcpy(g_pPreRecA, s_baLastAudio, static_cast<size_t>(s_nCarryAudio));
-        g_nPreRecA[0] = s_nCarryAudio;
-        ++nSound;
-    }
-    s_nCarryAudio = 0;
+    if (s_nSplitCode && s_nCarryBytes > 0 && g_pPreRecA)
+        nSound = PreRecPutCarry(nSound, s_nCarryBytes);
+    int nResult = bKey ? 1 : (nFrames >= 1 ? -1 : 0);
+    s_nCarryBytes = 0;
     s_nSplitCode = 0;
+    s_nHistoryCount = 0;
     PreRecClear();
-    if (!bKey)
-        return 0;
-    g_nPreRecFramesV = nFrames;
-    g_nPreRecFramesA = nSound;
-    return 1;
+    if (nResult >= 0)
+        g_nPreRecFramesA = nSound;
+    if (nResult == 1)
+        g_nPreRecFramesV = nFrames;
+    return nResult;
 }
 
 // ---- The MOV loop ---------------------------------------------------------
@@ -497,19 +523,26 @@ static int NameNextFile(const char* szExt)
     return 1;
 }
 
-// Waits for the next key frame for slot 0, dropping other frames and the
-// sound of the same time.
-static void WaitForKeyFrame(void)
+// The next file's first frame for slot 0. The frame after a split is a key
+// frame; when it is not, frames up to the next key frame are dropped with
+// the sound of the same time.
+static void WaitForKeyFrame(int bNextIsFirst)
 {
     for (int nPass = 0; nPass < 100; ++nPass) {
-        Buffer_Handle hBuf;
-        while ((hBuf = WriterGetAudio()) != NULL)
-            WriterPutAudioFree(hBuf);
+        if (!bNextIsFirst) {
+            Buffer_Handle hBuf;
+            while ((hBuf = WriterGetAudio()) != NULL)
+                WriterPutAudioFree(hBuf);
+        }
         int n = g_RecorderMov.TakeQueuedVideo(g_pPreRecV[0], PreRecSlotSizeV(0));
         if (n > 0 && WriterIsKeyFrame(g_pPreRecV[0], n)) {
             g_nPreRecV[0] = n;
             g_nPreRecFramesV = 1;
             return;
+        }
+        if (n > 0 && bNextIsFirst) {
+            bNextIsFirst = 0;
+            g_nPreRecFramesA = 0;
         }
         if (n <= 0)
             SleepMS(10);
@@ -575,12 +608,12 @@ void WriterMovLoop(void)
         // 5. Continue in a new file, or stop.
         int bGoOn = g_bRecording || (PreRecIsOn() && !g_bAfterRecMode && !g_bAfterRecording);
         if (bGoOn && (nResult == MOV_EXIT_SIZE_LIMIT || nResult == MOV_EXIT_NEW_FILE || g_bFileIncrementReq)) {
-            int bKeyKept = g_RecorderMov.KeepSplitRemainder();
+            int nKept = g_RecorderMov.KeepSplitRemainder();
             bFileOpened = NameNextFile("mov") && g_RecorderMov.PreCreate(s_szOutputPath) == 0;
             printf("B:%lu\n", static_cast<unsigned long>(GetTime()));
             printf("H:%lu\n", static_cast<unsigned long>(GetTime()));
-            if (!bKeyKept)
-                WaitForKeyFrame();
+            if (nKept != 1)
+                WaitForKeyFrame(nKept == 0);
             bPreRec = 1;
             g_RecorderMov.ClearParam();
         } else {

@@ -278,18 +278,29 @@ bool WriterRig::FeedSound()
         return false;
     const int rate = g_nAudioFreq;
     const int bits = g_nAudioBits;
-    const size_t frames = static_cast<size_t>(rate / 10);
-    uint8_t* p = reinterpret_cast<uint8_t*>(Buffer_getUserPtr(buf));
     const int bytes = bits / 8;
-    for (size_t i = 0; i < frames; ++i) {
-        double v = 0.5 * std::sin(2 * M_PI * kFedToneHz * static_cast<double>(soundFrames_ + i) / rate);
-        int32_t s = static_cast<int32_t>(std::lround(v * (bits == 24 ? 8388607.0 : 32767.0)));
-        for (int ch = 0; ch < 2; ++ch)
-            for (int b = 0; b < bytes; ++b)
-                *p++ = static_cast<uint8_t>(s >> (8 * b));
+    // A whole number of periods fits in one second: one second of the tone,
+    // made once, is the source of every buffer.
+    static std::vector<uint8_t> second;
+    static int secondRate = 0, secondBits = 0;
+    if (secondRate != rate || secondBits != bits) {
+        second.clear();
+        for (int i = 0; i < rate; ++i) {
+            double v = 0.5 * std::sin(2 * M_PI * kFedToneHz * i / rate);
+            int32_t sample = static_cast<int32_t>(std::lround(v * (bits == 24 ? 8388607.0 : 32767.0)));
+            for (int ch = 0; ch < 2; ++ch)
+                for (int b = 0; b < bytes; ++b)
+                    second.push_back(static_cast<uint8_t>(sample >> (8 * b)));
+        }
+        secondRate = rate;
+        secondBits = bits;
     }
+    const size_t frameBytes = static_cast<size_t>(2 * bytes);
+    const size_t frames = static_cast<size_t>(rate / 10);
+    const size_t from = static_cast<size_t>(soundFrames_ % static_cast<uint64_t>(rate)) * frameBytes;
+    std::memcpy(Buffer_getUserPtr(buf), second.data() + from, frames * frameBytes);
     soundFrames_ += frames;
-    Buffer_setNumBytesUsed(buf, static_cast<int32_t>(frames * 2 * bytes));
+    Buffer_setNumBytesUsed(buf, static_cast<int32_t>(frames * frameBytes));
     Fifo_put(g_hAudioCaptureOut, buf);
     return true;
 }
