@@ -183,24 +183,23 @@ void CPlaylistCtrl::GetFileDir(int nIndex, char* szOut)
         *pSlash = 0;
 }
 
+// A part of the path of an index (name or extension); empty for a bad index.
+static void PathPart(const char* szPath, char* szOut, void (*pfnPart)(char*, const char*))
+{
+    if (!szPath[0])
+        szOut[0] = 0;
+    else
+        pfnPart(szOut, szPath);
+}
+
 void CPlaylistCtrl::GetFileName(int nIndex, char* szOut)
 {
-    const char* szPath = GetFilePathPointer(nIndex);
-    if (!szPath[0]) {
-        szOut[0] = 0;
-        return;
-    }
-    ::GetFileName(szOut, szPath);
+    PathPart(GetFilePathPointer(nIndex), szOut, ::GetFileName);
 }
 
 void CPlaylistCtrl::GetFileExt(int nIndex, char* szOut)
 {
-    const char* szPath = GetFilePathPointer(nIndex);
-    if (!szPath[0]) {
-        szOut[0] = 0;
-        return;
-    }
-    ::GetFileExt(szOut, szPath);
+    PathPart(GetFilePathPointer(nIndex), szOut, ::GetFileExt);
 }
 
 int CPlaylistCtrl::SearchIndex(const char* szPath)

@@ -170,38 +170,32 @@ void PreRecClear(void)
     g_nPreRecScanIndexA = 0;
 }
 
+// Of a full ring of nSlots, the part a recording starts with: from the
+// start of the third after the newest entry's third, to the newest.
+static void PreRecSpan(int* pnCount, int* pnScan, int nSlots)
+{
+    const int nThird = nSlots / 3;
+    if (*pnCount < nSlots) {
+        *pnScan = 0;
+        return;
+    }
+    int u = (*pnCount - 1) % nSlots;
+    if (u < nThird) {
+        *pnScan = nThird;
+        *pnCount = u + 2 * nThird + 1;
+    } else if (u < 2 * nThird) {
+        *pnScan = 2 * nThird;
+        *pnCount = u + nThird + 1;
+    } else {
+        *pnScan = 0;
+        *pnCount = u + 1;
+    }
+}
+
 void PreRecCalcIndex(void)
 {
-    if (g_nPreRecFramesV < PREREC_V_FRAMES) {
-        g_nPreRecScanIndexV = 0;
-    } else {
-        int u = (g_nPreRecFramesV - 1) % PREREC_V_FRAMES;
-        if (u < 30) {
-            g_nPreRecScanIndexV = 30;
-            g_nPreRecFramesV = u + 61;
-        } else if (u < 60) {
-            g_nPreRecScanIndexV = 60;
-            g_nPreRecFramesV = u + 31;
-        } else {
-            g_nPreRecScanIndexV = 0;
-            g_nPreRecFramesV = u + 1;
-        }
-    }
-    if (g_nPreRecFramesA < PREREC_A_FRAMES) {
-        g_nPreRecScanIndexA = 0;
-    } else {
-        int u = (g_nPreRecFramesA - 1) % PREREC_A_FRAMES;
-        if (u < 10) {
-            g_nPreRecScanIndexA = 10;
-            g_nPreRecFramesA = u + 21;
-        } else if (u < 20) {
-            g_nPreRecScanIndexA = 20;
-            g_nPreRecFramesA = u + 11;
-        } else {
-            g_nPreRecScanIndexA = 0;
-            g_nPreRecFramesA = u + 1;
-        }
-    }
+    PreRecSpan(&g_nPreRecFramesV, &g_nPreRecScanIndexV, PREREC_V_FRAMES);
+    PreRecSpan(&g_nPreRecFramesA, &g_nPreRecScanIndexA, PREREC_A_FRAMES);
 }
 
 void PreRecExitVal(void)

@@ -3,6 +3,7 @@
 // I/O error once the card is pulled, and refuse writes on a write-protected
 // card. Filling a card leaves the free space asked for.
 #include "Lib/Sys.h"
+#include "Media/RemainMedia.h"
 #include "sim/board/Board.h"
 #include "sim/board/Card.h"
 #include "tests/support/BoardTest.h"
@@ -68,6 +69,36 @@ TEST_F(CardFileTest, FillingLeavesTheFreeSpaceAskedFor)
     // Not more than the card has.
     EXPECT_FALSE(vrec::board::FillCard(B().cards(), card, 64ull << 30, &why));
     EXPECT_NE(why.find("bytes free"), std::string::npos) << why;
+}
+
+TEST_F(CardFileTest, TheSpaceAccountKeepsThirtyMegabytesInHand)
+{
+    std::string why;
+    const std::string card = B().cards().Inserted();
+    ASSERT_TRUE(vrec::board::FillCard(B().cards(), card, 40u << 20, &why)) << why;
+    CRemainMedia account;
+    account.Update();
+    EXPECT_EQ(account.GetRemainSize(), 40 << 20);
+    EXPECT_EQ(account.GetClusterSize(), 32768u);
+    EXPECT_GT(account.GetTotalSize(), 4000000000LL);
+    EXPECT_LT(account.GetTotalSize(), 4LL << 30);
+    // Writing takes from the account until 30 MiB are left.
+    account.Subtraction((10 << 20) - 1);
+    EXPECT_TRUE(account.IsAvaiableSpace());
+    account.Subtraction(1);
+    EXPECT_FALSE(account.IsAvaiableSpace());
+    account.Subtraction(31 << 20);
+    EXPECT_LT(account.GetRemainSize(), 0);
+    EXPECT_FALSE(account.IsAvaiableSpace());
+    // Under 35 MiB a card counts as full when measured.
+    ASSERT_TRUE(vrec::board::FillCard(B().cards(), card, 34u << 20, &why)) << why;
+    account.Update();
+    EXPECT_EQ(account.GetRemainSize(), 0);
+    EXPECT_FALSE(account.IsAvaiableSpace());
+    // No card: nothing.
+    B().cards().Remove(B().state());
+    account.Update();
+    EXPECT_EQ(account.GetTotalSize(), 0);
 }
 
 TEST_F(CardFileTest, WritesStopWithNoSpaceWhenTheClustersRunOut)

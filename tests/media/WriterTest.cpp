@@ -557,13 +557,17 @@ TEST_F(WriterFedTest, SoundSplitOnRequestLosesNoBuffer)
     for (int i = 0; i < 12; ++i)
         ASSERT_TRUE(FeedSound());
     ASSERT_TRUE(WaitQueuesEmpty());
+    auto& syncs = vrec::board::Board::Get().state().firmware.syncs;
+    const uint32_t syncsBefore = syncs.load();
     g_bFileIncrementReq = 1;
     EXPECT_TRUE(WaitUntil([] { return g_bFileIncrementReq == 0; }, 1.0));
     for (int i = 0; i < 8; ++i)
         ASSERT_TRUE(FeedSound());
     ASSERT_TRUE(WaitQueuesEmpty());
+    EXPECT_EQ(syncs.load(), syncsBefore) << "no sync while the recording goes on";
     StopRecording();
     LeaveRecorder();
+    EXPECT_GT(syncs.load(), syncsBefore) << "a sync when it ends";
     std::vector<std::string> files = Recordings(".wav");
     ASSERT_EQ(files.size(), 2u);
     WavData a, b;
@@ -650,12 +654,50 @@ TEST_F(WriterFedTest, FramesTooLargeForTheirStoreAreDroppedNotWrittenPast)
     EXPECT_EQ(g_nPreRecFramesV, 0);
     EXPECT_NE(err.find("frame of 307201 bytes dropped"), std::string::npos) << err;
     EXPECT_NE(err.find("configuration header of 100 bytes dropped"), std::string::npos) << err;
-    // A real stream is taken as before.
+    // Slot 0 takes only a key frame: frames from the middle of a second wait.
     FrameFeeder feeder(encodedOut_, encodedFree_, TestVideo(640, 480));
+    testing::internal::CaptureStdout();
+    queue(feeder.Frame(28));
+    queue(feeder.Frame(29));
+    ASSERT_TRUE(WaitUntil([this] { return Fifo_getNumEntries(encodedOut_) == 0; }, 3.0));
+    Sleep(0.05);
+    EXPECT_EQ(g_nPreRecFramesV, 0);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("skip!! [no key frame]"), std::string::npos) << out;
+    // A real stream is taken as before.
     for (int i = 0; i < 31; ++i)
         ASSERT_TRUE(feeder.FeedOne());
     EXPECT_TRUE(WaitUntil([] { return g_nPreRecFramesV == 31; }, 3.0));
     LeaveRecorder();
+}
+
+TEST(PreRecord, ARecordingStartsAtAWholeSecondOfTheRings)
+{
+    const struct
+    {
+        int frames, sounds;        // kept while waiting
+        int scanV, countV, scanA, countA;
+    } kCases[] = {
+        {300, 100, 30, 90, 10, 30},  // 10 s of waiting
+        {45, 15, 0, 45, 0, 15},      // 1.5 s: everything kept
+        {90, 30, 0, 90, 0, 30},      // exactly full
+        {120, 40, 30, 90, 10, 30},   // newest at slots 29 and 9
+        {121, 41, 60, 61, 20, 21},   // newest at 30 and 10
+        {150, 50, 60, 90, 20, 30},   // newest at 59 and 19
+        {151, 51, 0, 61, 0, 21},     // newest at 60 and 20: from the start of the ring
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.frames);
+        g_nPreRecFramesV = c.frames;
+        g_nPreRecFramesA = c.sounds;
+        PreRecCalcIndex();
+        EXPECT_EQ(g_nPreRecScanIndexV, c.scanV);
+        EXPECT_EQ(g_nPreRecFramesV, c.countV);
+        EXPECT_EQ(g_nPreRecScanIndexA, c.scanA);
+        EXPECT_EQ(g_nPreRecFramesA, c.countA);
+    }
+    PreRecClear();
+    EXPECT_EQ(g_nPreRecFramesV + g_nPreRecFramesA + g_nPreRecScanIndexV + g_nPreRecScanIndexA, 0);
 }
 
 }  // namespace
