@@ -118,7 +118,7 @@ protected:
         Sleep(seconds);
         feeder.Stop();
         ASSERT_TRUE(WaitUntil([this] { return Fifo_getNumEntries(encodedOut_) == 0; }, 5.0));
-        Sleep(0.3);  // the sound of the last frames
+        Sleep(0.5);  // the sound of the last frames
         StopRecording();
     }
 
@@ -346,7 +346,7 @@ TEST_F(WriterTest, NewFileRequestSplitsTheMovieWithoutLosingAFrameOrSound)
     Sleep(1.2);
     feeder.Stop();
     ASSERT_TRUE(WaitUntil([this] { return Fifo_getNumEntries(encodedOut_) == 0; }, 5.0));
-    Sleep(0.3);
+    Sleep(0.5);
     StopRecording();
     LeaveRecorder();
 
