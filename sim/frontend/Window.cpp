@@ -24,7 +24,7 @@ namespace kb = board::keybit;
 namespace {
 
 constexpr int kWindowWidth = 1060;
-constexpr int kWindowHeight = 700;
+constexpr int kWindowHeight = 640;
 constexpr int kLcdX = 50, kLcdY = 92, kLcdScale = 2;
 constexpr int kPanelX = 750;
 
