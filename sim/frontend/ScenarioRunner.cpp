@@ -80,6 +80,8 @@ int ScenarioRunner::Run(const Scenario& scenario)
 {
     start_ = std::chrono::steady_clock::now();
     failures_ = 0;
+    size_t slash = scenario.path.rfind('/');
+    scenarioDir_ = slash == std::string::npos ? "." : scenario.path.substr(0, slash);
     for (const Step& step : scenario.steps) {
         Note(step.text);
         std::string why;
@@ -185,12 +187,24 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         return Await(step.check, why);
     case Step::Kind::kQuit:
         return true;
+    case Step::Kind::kSound:
+        return RunSound(step, why);
     }
     return true;
 }
 
+bool ScenarioRunner::RunSound(const Step& step, std::string* why)
+{
+    SoundSource source = step.sound;
+    if (source.kind == SoundSource::Kind::kWavFile && !source.wavFile.empty() && source.wavFile[0] != '/')
+        source.wavFile = scenarioDir_ + "/" + source.wavFile;
+    return controls_.SetSoundSource(step.soundInput, source, why);
+}
+
 bool ScenarioRunner::RunCard(const Step& step, std::string* why)
 {
+    if (step.action == "fill")
+        return controls_.FillCard(step.sizeBytes, why);
     if (step.action == "remove") {
         std::string inSlot = controls_.CardInSlot();
         if (inSlot.empty()) {
