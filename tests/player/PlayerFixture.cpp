@@ -37,10 +37,8 @@ std::ostream& operator<<(std::ostream& os, const Format& f)
     return os << f.rate << "/" << f.bits << "/" << f.channels;
 }
 
-void PlayerTest::SetUp()
+bool PlayThreads::Start()
 {
-    BoardTest::SetUp();
-    SetActionMode(ACTION_MODE_SOUND);
     g_bQuit = 0;
     g_bRecorder = 0;
     g_bAfterRecording = 0;
@@ -53,16 +51,23 @@ void PlayerTest::SetUp()
     SetParameter("/GLOBAL/PLAY VOL", 35.0f);
     SetParameter("/GLOBAL/ENABLE SPEED", 0.0f);
     SetParameter("/PB Control/SPEED", 1.0f);
-    SND_ValInit();
     g_hRendezvousInit = Rendezvous_create(3, &Rendezvous_Attrs_DEFAULT);
     g_hRendezvousCleanup = Rendezvous_create(3, &Rendezvous_Attrs_DEFAULT);
-    ASSERT_EQ(pthread_create(&audio_, nullptr, PlayAudioThread, nullptr), 0);
-    ASSERT_EQ(pthread_create(&video_, nullptr, PlayVideoThread, nullptr), 0);
+    if (pthread_create(&audio_, nullptr, PlayAudioThread, nullptr) != 0)
+        return false;
+    if (pthread_create(&video_, nullptr, PlayVideoThread, nullptr) != 0) {
+        Rendezvous_force(g_hRendezvousInit);
+        Rendezvous_force(g_hRendezvousCleanup);
+        g_bQuit = 1;
+        pthread_join(audio_, nullptr);
+        return false;
+    }
     started_ = true;
     Rendezvous_meet(g_hRendezvousInit);
+    return true;
 }
 
-void PlayerTest::TearDown()
+void PlayThreads::Stop()
 {
     if (started_) {
         PL_Stop(STOP_BY_SYSTEM);
@@ -72,15 +77,29 @@ void PlayerTest::TearDown()
         pthread_join(audio_, nullptr);
         pthread_join(video_, nullptr);
         g_bQuit = 0;
+        started_ = false;
     }
     Rendezvous_delete(g_hRendezvousCleanup);
     Rendezvous_delete(g_hRendezvousInit);
     g_hRendezvousInit = nullptr;
     g_hRendezvousCleanup = nullptr;
     SND_Exit();
-    SND_ValExit();
     g_bDispHdmi = 0;
     g_ctrlIoRepeat.Reset();
+}
+
+void PlayerTest::SetUp()
+{
+    BoardTest::SetUp();
+    SetActionMode(ACTION_MODE_SOUND);
+    SND_ValInit();
+    ASSERT_TRUE(threads_.Start());
+}
+
+void PlayerTest::TearDown()
+{
+    threads_.Stop();
+    SND_ValExit();
     BoardTest::TearDown();
 }
 
@@ -92,7 +111,7 @@ std::string PlayerTest::PutWav(const std::string& name, int rate, int bits, int 
     return device;
 }
 
-bool PlayerTest::Play(const std::string& devicePath, int mode)
+bool Play(const std::string& devicePath, int mode)
 {
     SetActionMode(mode);
     if (!PL_Open(devicePath.c_str()))
@@ -101,18 +120,18 @@ bool PlayerTest::Play(const std::string& devicePath, int mode)
     return true;
 }
 
-bool PlayerTest::WaitForStop(int reason, double seconds)
+bool WaitForStop(int reason, double seconds)
 {
     return PollUntil([](int r) { return PL_IsStop() && !PL_IsStopping() && PL_GetStopReason() == r; }, reason,
                      seconds);
 }
 
-bool PlayerTest::WaitForPos(int ms, double seconds)
+bool WaitForPos(int ms, double seconds)
 {
     return PollUntil([](int m) { return PL_GetPos() >= m; }, ms, seconds);
 }
 
-WavData PlayerTest::Played()
+WavData Played()
 {
     WavData wav;
     EXPECT_TRUE(ReadWav(BoardRoot() + "/sound/played.wav", &wav));

@@ -22,6 +22,22 @@ struct Format
 };
 std::ostream& operator<<(std::ostream& os, const Format& f);
 
+// The two play threads of the player with their meeting points (the
+// sound device's mixer must be open).
+class PlayThreads
+{
+public:
+    // Starts them; the settings give the line output 0 dB and no speed.
+    bool Start();
+    // Stops and closes the player, then the threads.
+    void Stop();
+
+private:
+    pthread_t audio_{};
+    pthread_t video_{};
+    bool started_ = false;
+};
+
 class PlayerTest : public BoardTest
 {
 protected:
@@ -31,21 +47,19 @@ protected:
     // Writes a WAV file as the recorder writes it (44-byte header) on the
     // card; returns its device path.
     std::string PutWav(const std::string& name, int rate, int bits, int channels, const std::vector<uint8_t>& data);
-    // Opens and plays a file in the given action mode; false when it does
-    // not open.
-    bool Play(const std::string& devicePath, int mode);
-    // Waits until the player has stopped for `reason`; false on time-out.
-    bool WaitForStop(int reason, double seconds);
-    // Waits until the play position has reached ms; false on time-out.
-    bool WaitForPos(int ms, double seconds);
 
-    // Everything the board's line output played.
-    WavData Played();
-
-    pthread_t audio_{};
-    pthread_t video_{};
-    bool started_ = false;
+    PlayThreads threads_;
 };
+
+// Opens and plays a file in the given action mode; false when it does not
+// open.
+bool Play(const std::string& devicePath, int mode);
+// Waits until the player has stopped for `reason`; false on time-out.
+bool WaitForStop(int reason, double seconds);
+// Waits until the play position has reached ms; false on time-out.
+bool WaitForPos(int ms, double seconds);
+// Everything the board's line output played on the current board.
+WavData Played();
 
 // Interleaved signed samples of 16 or 24-bit PCM.
 std::vector<int32_t> Samples(const std::vector<uint8_t>& pcm, int bits);
