@@ -1,5 +1,7 @@
 #include "sim/frontend/FirmwareProcess.h"
 
+#include "sim/board/Boot.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -65,6 +67,15 @@ bool FirmwareProcess::Start(std::string* why)
         errorLines_.clear();
         console_.clear();
     }
+    // What a power-on starts: the application installed in the flash, or the build's.
+    board::BootApplication boot =
+        board::ChooseBootApplication(config_.boardRoot, config_.program, config_.workDir);
+    if (!boot.note.empty()) {
+        std::string line = "board: " + boot.note + "\n";
+        WriteAll(STDERR_FILENO, line.data(), line.size());
+        if (logFd_ >= 0)
+            WriteAll(logFd_, line.data(), line.size());
+    }
     pid_t pid = fork();
     if (pid < 0) {
         *why = std::string("cannot start the firmware: ") + std::strerror(errno);
@@ -74,13 +85,13 @@ bool FirmwareProcess::Start(std::string* why)
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
-        if (chdir(config_.workDir.c_str()) != 0) {
-            std::fprintf(stderr, "vrecsim: cannot enter %s: %s\n", config_.workDir.c_str(), std::strerror(errno));
+        if (chdir(boot.workDir.c_str()) != 0) {
+            std::fprintf(stderr, "vrecsim: cannot enter %s: %s\n", boot.workDir.c_str(), std::strerror(errno));
             _exit(126);
         }
         setenv("VRECSIM_ROOT", config_.boardRoot.c_str(), 1);
-        execl(config_.program.c_str(), config_.program.c_str(), static_cast<char*>(nullptr));
-        std::fprintf(stderr, "vrecsim: cannot run %s: %s\n", config_.program.c_str(), std::strerror(errno));
+        execl(boot.program.c_str(), boot.program.c_str(), static_cast<char*>(nullptr));
+        std::fprintf(stderr, "vrecsim: cannot run %s: %s\n", boot.program.c_str(), std::strerror(errno));
         _exit(127);
     }
     close(in[0]);
