@@ -103,6 +103,7 @@ bool FirmwareProcess::Start(std::string* why)
     status_ = 0;
     signal_ = 0;
     wakeFd_ = eventfd(0, EFD_CLOEXEC);
+    outputEnded_ = false;
     int outFd = out[0], errFd = err[0];
     reader_ = std::thread([this, outFd, errFd] { ReadOutput(outFd, errFd); });
     return true;
@@ -160,6 +161,7 @@ void FirmwareProcess::ReadOutput(int outFd, int errFd)
     }
     close(outFd);
     close(errFd);
+    outputEnded_ = true;
 }
 
 void FirmwareProcess::StopReader()
@@ -199,6 +201,11 @@ bool FirmwareProcess::Running()
     pid_t r = waitpid(pid_, &status, WNOHANG);
     if (r == pid_) {
         Reap(status);
+        // What it wrote last is still in the pipes: let the reader take it
+        // before anyone asks how it ended (processes it left behind may keep
+        // the pipes open, so not for long).
+        for (int i = 0; i < 50 && !outputEnded_; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return false;
     }
     return true;
