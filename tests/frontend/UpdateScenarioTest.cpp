@@ -20,6 +20,10 @@ using vrec::test::FileExists;
 using vrec::test::ReadFile;
 using vrec::test::WriteFile;
 
+// The package on the card, and the update screen opened at power-on.
+#define PACKAGE_ON_CARD "card put " VREC_PACKAGE_NEWER " /UTILITY/KS7_FW_NEWER.bin\n"
+#define OPEN_UPDATE "hold RECORD PLAY F3\npower on\nexpect screen fwupdate within 10s\nrelease all\nwait 1s\n"
+
 struct SimRun
 {
     int status = -1;
@@ -99,17 +103,14 @@ TEST_F(UpdateScenario, ANewerPackageIsInstalledAndStartedAtTheNextPowerOn)
     ASSERT_EQ(shown.status, 0) << shown.output;
 
     std::string root = Board("device");
-    SimRun run = Vrecsim(root, "card put " VREC_PACKAGE_NEWER " /UTILITY/KS7_FW_NEWER.bin\n"
-                            "hold RECORD PLAY F3\npower on\nexpect screen fwupdate within 10s\nrelease all\n"
-                            "wait 1s\nsnap lcd list.png\npress F2\n"
+    SimRun run = Vrecsim(root, PACKAGE_ON_CARD OPEN_UPDATE "snap lcd list.png\npress F2\n"
                             "expect console NewVer=1.02 within 20s\nwait 1s\nsnap lcd confirm.png\npress ENTER\n"
                             "expect console command=dd if='/tmp/mtd4_app.img' of=/dev/mtd4 within 20s\n"
                             "snap lcd updating.png\n"
                             "expect power off within 60s\n" +
                                 ShowVersions("installed") +
                                 // The running firmware says its version when it checks a package.
-                                "hold RECORD PLAY F3\npower on\nexpect screen fwupdate within 10s\nrelease all\n"
-                                "wait 1s\npress F2\nexpect console g_szVersionSystem=0102.0137 within 20s\n"
+                                OPEN_UPDATE "press F2\nexpect console g_szVersionSystem=0102.0137 within 20s\n"
                                 "expect console Old=1.02\npress F3\n");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("starting the application installed in mtd4 (version 0102.0137)"), std::string::npos)
@@ -136,10 +137,8 @@ TEST_F(UpdateScenario, ANewerPackageIsInstalledAndStartedAtTheNextPowerOn)
 TEST_F(UpdateScenario, AFlashThatReadsBackWrongEndsInUpdateError)
 {
     std::string root = Board("device");
-    SimRun run = Vrecsim(root, "card put " VREC_PACKAGE_NEWER " /UTILITY/KS7_FW_NEWER.bin\n"
-                            "flash fault mtd4 flip 70000\n"
-                            "hold RECORD PLAY F3\npower on\nexpect screen fwupdate within 10s\nrelease all\n"
-                            "wait 1s\npress F2\nexpect console NewVer=1.02 within 20s\nwait 1s\npress ENTER\n"
+    SimRun run = Vrecsim(root, PACKAGE_ON_CARD "flash fault mtd4 flip 70000\n" OPEN_UPDATE
+                               "press F2\nexpect console NewVer=1.02 within 20s\nwait 1s\npress ENTER\n"
                             "expect box Update Error within 40s\nexpect power on\nwait 6s\nexpect power on\n"
                             "snap lcd error.png\npress ENTER\nflash fault off\n");
     ASSERT_EQ(run.status, 0) << run.output;
@@ -152,9 +151,8 @@ TEST_F(UpdateScenario, AFlashThatReadsBackWrongEndsInUpdateError)
 TEST_F(UpdateScenario, ALowBatteryRestartsTheDeviceWithoutFlashing)
 {
     std::string root = Board("device");
-    SimRun run = Vrecsim(root, "card put " VREC_PACKAGE_NEWER " /UTILITY/KS7_FW_NEWER.bin\nbattery 3\n"
-                            "hold RECORD PLAY F3\npower on\nexpect screen fwupdate within 10s\nrelease all\n"
-                            "wait 1500ms\nsnap lcd low.png\npress F2\npress ENTER\nwait 6s\n"
+    SimRun run = Vrecsim(root, PACKAGE_ON_CARD "battery 3\n" OPEN_UPDATE
+                               "wait 500ms\nsnap lcd low.png\npress F2\npress ENTER\nwait 6s\n"
                             "expect power on within 10s\n");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("the device rebooted"), std::string::npos) << run.output;
