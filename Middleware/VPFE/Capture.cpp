@@ -4,6 +4,8 @@
 #include "Lib/Global.h"
 
 int g_bStartRecCap = 0;
+int g_nVideoRecordWidth = 1280;  // stand-in until the capture thread sets it
+int g_nVideoRecordHeight = 720;
 int g_nZoom = 100;
 int g_nWhiteBalance = 0;
 

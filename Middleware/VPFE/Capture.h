@@ -14,6 +14,11 @@ extern int g_bStartRecCap;  // the first frame of a recorder-mode run has been t
 
 void* CaptureTread(void* pArg);
 
+// Size of the movie being recorded, from "/REC Quality/IMAGE SIZE".
+// Stand-in until the capture thread lands: it sets them; remove this note then.
+extern int g_nVideoRecordWidth;
+extern int g_nVideoRecordHeight;
+
 extern int g_nZoom;          // requested zoom in percent, 100-400
 extern int g_nWhiteBalance;  // requested white balance, 0-5
 

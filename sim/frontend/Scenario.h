@@ -58,6 +58,7 @@ struct Step
         kExpect,
         kQuit,
         kFlash,
+        kSound,
     };
     Kind kind = Kind::kWait;
     int line = 0;
@@ -68,15 +69,17 @@ struct Step
     Switch which = Switch::kHold;
     bool on = false;          // set, hdmi/usb plug, adapter
     bool sink = true;         // hdmi plug with a display answering
-    std::string action;       // card: insert remove new foreign blank put; power: on off cut;
+    std::string action;       // card: insert remove new foreign blank fill put; power: on off cut;
                               // flash: flip fail off erase
     std::string name;         // card name, console text, snapshot file; card put: the card path
     std::string source;       // card put: the host file
-    uint64_t sizeBytes = 0;
+    uint64_t sizeBytes = 0;   // card new: its size; card fill: the space left free
     int number = 0;           // battery, volume, flash partition (N of mtdN)
     uint64_t offset = 0;      // flash fault flip: the byte
     Output output = Output::kLcd;
     Check check;
+    SoundInputName soundInput = SoundInputName::kBuiltIn;  // sound
+    SoundSource sound;
 };
 
 struct Scenario

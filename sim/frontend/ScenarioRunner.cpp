@@ -91,6 +91,8 @@ int ScenarioRunner::Run(const Scenario& scenario)
 {
     start_ = std::chrono::steady_clock::now();
     failures_ = 0;
+    size_t slash = scenario.path.rfind('/');
+    scenarioDir_ = slash == std::string::npos ? "." : scenario.path.substr(0, slash);
     for (const Step& step : scenario.steps) {
         Note(step.text);
         std::string why;
@@ -198,6 +200,8 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         return true;
     case Step::Kind::kFlash:
         return RunFlash(step, why);
+    case Step::Kind::kSound:
+        return RunSound(step, why);
     }
     return true;
 }
@@ -222,8 +226,18 @@ bool ScenarioRunner::RunFlash(const Step& step, std::string* why)
     return true;
 }
 
+bool ScenarioRunner::RunSound(const Step& step, std::string* why)
+{
+    SoundSource source = step.sound;
+    if (source.kind == SoundSource::Kind::kWavFile && !source.wavFile.empty() && source.wavFile[0] != '/')
+        source.wavFile = scenarioDir_ + "/" + source.wavFile;
+    return controls_.SetSoundSource(step.soundInput, source, why);
+}
+
 bool ScenarioRunner::RunCard(const Step& step, std::string* why)
 {
+    if (step.action == "fill")
+        return controls_.FillCard(step.sizeBytes, why);
     if (step.action == "remove") {
         std::string inSlot = controls_.CardInSlot();
         if (inSlot.empty()) {
@@ -241,11 +255,12 @@ bool ScenarioRunner::RunCard(const Step& step, std::string* why)
             return false;
         }
         std::string target = files + step.name;
+        std::string source = step.source[0] == '/' ? step.source : scenarioDir_ + "/" + step.source;
         std::string output;
         int status = board::RunProgram(board::FindSystemProgram("mkdir"), {"-p", target.substr(0, target.rfind('/'))},
                                        "", &output);
         if (status == 0)
-            status = board::RunProgram(board::FindSystemProgram("cp"), {"-r", step.source, target}, "", &output);
+            status = board::RunProgram(board::FindSystemProgram("cp"), {"-r", source, target}, "", &output);
         if (status != 0) {
             *why = "cannot put " + step.source + " on the card: " + output;
             return false;
