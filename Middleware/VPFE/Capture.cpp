@@ -22,5 +22,9 @@ void* CaptureTread(void* pArg)
     return nullptr;
 }
 
+// Stand-ins until the capture thread arrives (remove with it).
+int g_bTestCameraMode = 0;
+int VPFE_SetColorbar(int bOn) { return 0; }
+
 int VPFE_GetCameraReg(int nReg, unsigned long* pdwValue) { return 0; }
 int VPFE_SetCameraReg(int nReg, unsigned long dwValue) { return 0; }

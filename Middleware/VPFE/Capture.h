@@ -35,4 +35,9 @@ extern Fifo_Handle g_hResizerFree;
 int VPFE_GetCameraReg(int nReg, unsigned long* pdwValue);
 int VPFE_SetCameraReg(int nReg, unsigned long dwValue);
 
+// Test camera mode: the capture runs for the test mode's camera page.
+extern int g_bTestCameraMode;
+// The capture device's colour bar (test mode); 0 while no capture device exists.
+int VPFE_SetColorbar(int bOn);
+
 #endif
