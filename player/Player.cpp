@@ -327,8 +327,12 @@ int PL_Stop(int nReason)
     p.m_nStopReason = nReason;
 
     if (nReason == STOP_BY_USER) {
-        g_bKeepStop = 1;
+        // The seek to frame 0 is asked for before the keep-stop: the video
+        // thread keeps the frame it queues next, which must be frame 0 and
+        // not one it was about to show.
+        PL_StopAudioRenderer();
         PL_SetPos(0);
+        g_bKeepStop = 1;
         if (GetActionMode() != ACTION_MODE_MOVIE) {
             g_bKeepStop = 0;
             PL_StopAudioRenderer();
@@ -942,7 +946,7 @@ static Buffer_Handle TakeDecoderBuffer(int nOpenCount)
 // Reads video sample nFrame into the decoder input (behind the decoder
 // configuration when the decoder starts again). A sample that does not fit
 // the input is refused.
-static int FillDecoderInput(Buffer_Handle hBuf, int nFrame, int* pbKey)
+static int FillDecoderInput(Buffer_Handle hBuf, int nFrame, int* pbKey, int* pbHeader)
 {
     PLAYER& p = s_Player;
     unsigned char* pDst = (unsigned char*)Buffer_getUserPtr(hBuf);
@@ -972,6 +976,7 @@ static int FillDecoderInput(Buffer_Handle hBuf, int nFrame, int* pbKey)
         return 0;
     }
     Buffer_setNumBytesUsed(hBuf, nHeader + nSize);
+    *pbHeader = bInit;
     *pbKey = nSize >= 5 && pDst[nHeader] == 0 && pDst[nHeader + 1] == 0 && pDst[nHeader + 2] == 1 &&
              ((pDst[nHeader + 3] == 0xB6 && (pDst[nHeader + 4] >> 6) == 0) || pDst[nHeader + 3] == 0xB3 ||
               pDst[nHeader + 3] == 0xB0);
@@ -1105,6 +1110,11 @@ void* PlayVideoThread(void* pArg)
             continue;
         }
 
+        // A seek asked for after this frame was chosen goes first (the stop
+        // key sets the keep-stop flag and then asks for frame 0).
+        if (!bSeekReq && p.m_bVideoSeekReq)
+            continue;
+
         // 6. The kept first frame ends the stop by user.
         int bKeepFrame = 0;
         if (g_bKeepStop) {
@@ -1120,8 +1130,8 @@ void* PlayVideoThread(void* pArg)
         Buffer_Handle hIn = TakeDecoderBuffer(nOpenCount);
         if (!hIn)
             continue;
-        int bKey = 0;
-        if (!FillDecoderInput(hIn, nFrame, &bKey)) {
+        int bKey = 0, bInitHeader = 0;
+        if (!FillDecoderInput(hIn, nFrame, &bKey, &bInitHeader)) {
             Fifo_put(g_hDecoderFree, hIn);
             nNext = nFrame + 1;
             continue;
@@ -1139,6 +1149,14 @@ void* PlayVideoThread(void* pArg)
             while (p.m_pos < nFrameMs + 250 && (p.m_stat & 1) && !p.m_nSeeking && !p.m_bVideoSeekReq && !g_bQuit &&
                    nOpenCount == p.m_nOpenCount)
                 SleepMS(5);
+            // A frame overtaken by a seek (or a stop) is not shown: the
+            // first frame of the new position is.
+            if (p.m_nSeeking || p.m_bVideoSeekReq || !(p.m_stat & 1) || nOpenCount != p.m_nOpenCount) {
+                Fifo_put(g_hDecoderFree, hIn);
+                if (bInitHeader)
+                    p.m_bDecoderInitReq = 1;
+                continue;
+            }
         }
         const int bFirst = p.m_b1stVideoDecPriority;
         if (bFirst) {
