@@ -1,5 +1,8 @@
 #include "sim/frontend/ScenarioRunner.h"
 
+#include "sim/board/camera/CameraControl.h"
+#include "sim/board/camera/SyncMark.h"
+
 #include "sim/board/BoardPaths.h"
 #include "sim/board/Mounts.h"
 #include "sim/frontend/CardSummary.h"
@@ -185,7 +188,34 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         return Await(step.check, why);
     case Step::Kind::kQuit:
         return true;
+    case Step::Kind::kCamera:
+        return RunCamera(step, why);
     }
+    return true;
+}
+
+bool ScenarioRunner::RunCamera(const Step& step, std::string* why)
+{
+    board::Camera& camera = controls_.state().camera;
+    if (step.action == "scene")
+        board::SetCameraScene(camera);
+    else if (step.action == "bars")
+        board::SetCameraBars(camera);
+    else if (step.action == "host")
+        board::SetCameraHost(camera);
+    else if (step.action == "file") {
+        // The firmware runs elsewhere: it gets the file's absolute path.
+        char* full = realpath(step.name.c_str(), nullptr);
+        std::string path = full ? full : "";
+        std::free(full);
+        if (path.empty() || !board::SetCameraFile(camera, path)) {
+            *why = "no video file " + step.name;
+            return false;
+        }
+    } else if (step.number < 0)
+        board::RequestSyncMark(camera);
+    else
+        board::SetSyncEverySecond(camera, step.number == 1);
     return true;
 }
 
