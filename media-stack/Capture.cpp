@@ -7,13 +7,11 @@
 
 #include "Lib/Sys.h"
 #include "media-stack/Picture.h"
+#include "media-stack/V4l2.h"
 #include "media-stack/VideoDriver.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <new>
-#include <sys/select.h>
 
 const Capture_Attrs Capture_Attrs_DEFAULT = {3, ColorSpace_UYVY, VideoStd_720P_30, -1, -1, VIDEO_CAPTURE_DEVICE};
 
@@ -30,14 +28,7 @@ int PreviewRow(int32_t width, int32_t height)
     return static_cast<int>((static_cast<int64_t>(width) * height * 2 + row - 1) / row);
 }
 
-int Request(int fd, unsigned long request, void* arg)
-{
-    int r;
-    do {
-        r = SYS_ioctl(fd, request, arg);
-    } while (r < 0 && errno == EINTR);
-    return r;
-}
+constexpr uint32_t kType = V4L2_BUF_TYPE_VIDEO_CAPTURE;
 
 // Sensor presets of the white-balance settings.
 const int kWhiteBalancePresets[] = {V4L2_WHITE_BALANCE_AUTO,    V4L2_WHITE_BALANCE_INCANDESCENT,
@@ -83,60 +74,24 @@ int Control(Capture_Handle hCapture, uint32_t id, int value)
     v4l2_control control = {};
     control.id = id;
     control.value = value;
-    return Request(hCapture->fd, VIDIOC_S_CTRL, &control) < 0 ? Dmai_EFAIL : Dmai_EOK;
-}
-
-int QueueBuffer(Capture_Handle hCapture, int index)
-{
-    Buffer_Handle hBuf = BufTab_getBuf(hCapture->hBufTab, index);
-    v4l2_buffer buf = {};
-    buf.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    buf.memory = V4L2_MEMORY_USERPTR;
-    buf.index = static_cast<uint32_t>(index);
-    buf.m.userptr = reinterpret_cast<unsigned long>(Buffer_getUserPtr(hBuf));
-    buf.length = static_cast<uint32_t>(Buffer_getSize(hBuf));
-    return Request(hCapture->fd, VIDIOC_QBUF, &buf) < 0 ? Dmai_EFAIL : Dmai_EOK;
-}
-
-int IndexOf(Capture_Handle hCapture, Buffer_Handle hBuf)
-{
-    for (int i = 0; i < hCapture->numBufs; ++i)
-        if (BufTab_getBuf(hCapture->hBufTab, i) == hBuf)
-            return i;
-    return -1;
+    return mediastack::Request(hCapture->fd, VIDIOC_S_CTRL, &control) < 0 ? Dmai_EFAIL : Dmai_EOK;
 }
 
 bool Start(Capture_Handle h, const Capture_Attrs& attrs)
 {
     h->fd = SYS_open(attrs.captureDevice ? attrs.captureDevice : VIDEO_CAPTURE_DEVICE, O_RDWR | O_NONBLOCK);
-    if (h->fd < 0)
-        return false;
-    v4l2_format fmt = {};
-    fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    fmt.fmt.pix.width = static_cast<uint32_t>(h->width);
-    fmt.fmt.pix.height = static_cast<uint32_t>(h->height);
-    fmt.fmt.pix.pixelformat = V4L2_PIX_FMT_UYVY;
-    fmt.fmt.pix.bytesperline = static_cast<uint32_t>(h->width * 2);
-    fmt.fmt.pix.field = V4L2_FIELD_NONE;
-    if (Request(h->fd, VIDIOC_S_FMT, &fmt) < 0)
-        return false;
-    v4l2_requestbuffers req = {};
-    req.count = static_cast<uint32_t>(h->numBufs);
-    req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    req.memory = V4L2_MEMORY_USERPTR;
-    if (Request(h->fd, VIDIOC_REQBUFS, &req) < 0 || req.count != static_cast<uint32_t>(h->numBufs))
+    if (h->fd < 0 || !mediastack::SetFormat(h->fd, kType, h->width, h->height, h->width * 2) ||
+        !mediastack::RequestBuffers(h->fd, kType, h->numBufs))
         return false;
     BufferGfx_Dimensions dim = {0, 0, h->width, h->height, h->width * 2};
     for (int i = 0; i < h->numBufs; ++i) {
         Buffer_Handle hBuf = BufTab_getBuf(h->hBufTab, i);
-        if (BufferGfx_setDimensions(hBuf, &dim) != Dmai_EOK || QueueBuffer(h, i) != Dmai_EOK)
+        if (BufferGfx_setDimensions(hBuf, &dim) != Dmai_EOK ||
+            mediastack::QueueBuffer(h->fd, kType, h->hBufTab, i, 0) != Dmai_EOK)
             return false;
     }
-    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (Request(h->fd, VIDIOC_STREAMON, &type) < 0)
-        return false;
-    h->streaming = true;
-    return true;
+    h->streaming = mediastack::Stream(h->fd, kType, true);
+    return h->streaming;
 }
 
 }  // namespace
@@ -172,53 +127,28 @@ int Capture_delete(Capture_Handle hCapture)
     if (!hCapture)
         return Dmai_EINVAL;
     if (hCapture->fd >= 0) {
-        if (hCapture->streaming) {
-            int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-            Request(hCapture->fd, VIDIOC_STREAMOFF, &type);
-        }
+        if (hCapture->streaming)
+            mediastack::Stream(hCapture->fd, kType, false);
         SYS_close(hCapture->fd);
     }
     delete hCapture;
     return Dmai_EOK;
 }
 
-namespace {
-
-int WaitReadable(int fd, int nMs)
-{
-    fd_set ready;
-    FD_ZERO(&ready);
-    FD_SET(fd, &ready);
-    struct timeval timeout = {nMs / 1000, (nMs % 1000) * 1000};
-    return SYS_select(fd + 1, &ready, nullptr, nullptr, &timeout);
-}
-
-}  // namespace
-
 int Capture_waitFrame(Capture_Handle hCapture, int nMs)
 {
-    return hCapture && WaitReadable(hCapture->fd, nMs) > 0 ? 1 : 0;
+    return hCapture && mediastack::WaitReadable(hCapture->fd, nMs) > 0 ? 1 : 0;
 }
 
 int Capture_get2(Capture_Handle hCapture, Buffer_Handle* phRaw, Buffer_Handle* phFrame, Buffer_Handle* phPreview)
 {
     if (!hCapture || !phRaw)
         return Dmai_EINVAL;
-    v4l2_buffer buf = {};
-    buf.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    buf.memory = V4L2_MEMORY_USERPTR;
-    for (;;) {
-        if (Request(hCapture->fd, VIDIOC_DQBUF, &buf) == 0)
-            break;
-        if (errno != EAGAIN)
-            return Dmai_EFAIL;
-        int n = WaitReadable(hCapture->fd, kWaitMs);
-        if (n == 0)
-            return Dmai_ETIMEOUT;
-        if (n < 0 && errno != EINTR)
-            return Dmai_EFAIL;
-    }
-    Buffer_Handle hRaw = BufTab_getBuf(hCapture->hBufTab, static_cast<int>(buf.index));
+    int index = -1;
+    int nResult = mediastack::DequeueBuffer(hCapture->fd, kType, kWaitMs, &index);
+    if (nResult != Dmai_EOK)
+        return nResult;
+    Buffer_Handle hRaw = BufTab_getBuf(hCapture->hBufTab, index);
     if (!hRaw)
         return Dmai_EFAIL;
     *phRaw = hRaw;
@@ -249,10 +179,10 @@ int Capture_put(Capture_Handle hCapture, Buffer_Handle hRaw)
 {
     if (!hCapture || !hRaw)
         return Dmai_EINVAL;
-    int index = IndexOf(hCapture, hRaw);
+    int index = mediastack::IndexInTable(hCapture->hBufTab, hCapture->numBufs, hRaw);
     if (index < 0)
         return Dmai_EINVAL;
-    return QueueBuffer(hCapture, index);
+    return mediastack::QueueBuffer(hCapture->fd, kType, hCapture->hBufTab, index, 0);
 }
 
 int Capture_setFlip(Capture_Handle hCapture, int bFlip)
@@ -266,12 +196,12 @@ int Capture_setCrop(Capture_Handle hCapture, int32_t width, int32_t height)
     if (!hCapture || width <= 0 || height <= 0 || width > hCapture->width || height > hCapture->height)
         return Dmai_EINVAL;
     v4l2_crop crop = {};
-    crop.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    crop.type = kType;
     crop.c.left = ((hCapture->width - width) / 2) & ~1;
     crop.c.top = (hCapture->height - height) / 2;
     crop.c.width = static_cast<uint32_t>(width);
     crop.c.height = static_cast<uint32_t>(height);
-    return Request(hCapture->fd, VIDIOC_S_CROP, &crop) < 0 ? Dmai_EFAIL : Dmai_EOK;
+    return mediastack::Request(hCapture->fd, VIDIOC_S_CROP, &crop) < 0 ? Dmai_EFAIL : Dmai_EOK;
 }
 
 int Capture_setWhiteBalarance(Capture_Handle hCapture, int nWhiteBalance)
@@ -286,7 +216,7 @@ int Capture_cameraInit(Capture_Handle hCapture)
 {
     if (!hCapture)
         return Dmai_EINVAL;
-    return Request(hCapture->fd, VPFE_CMD_SENSOR_INIT, nullptr) < 0 ? Dmai_EFAIL : Dmai_EOK;
+    return mediastack::Request(hCapture->fd, VPFE_CMD_SENSOR_INIT, nullptr) < 0 ? Dmai_EFAIL : Dmai_EOK;
 }
 
 int Capture_setColrbar(Capture_Handle hCapture, int bOn)
@@ -301,7 +231,7 @@ int Capture_getCameraReg(Capture_Handle hCapture, int nReg, unsigned long* pdwVa
     v4l2_dbg_register reg = {};
     reg.match.type = V4L2_CHIP_MATCH_SUBDEV;
     reg.reg = static_cast<uint64_t>(nReg);
-    if (Request(hCapture->fd, VIDIOC_DBG_G_REGISTER, &reg) < 0)
+    if (mediastack::Request(hCapture->fd, VIDIOC_DBG_G_REGISTER, &reg) < 0)
         return Dmai_EFAIL;
     *pdwValue = static_cast<unsigned long>(reg.val);
     return Dmai_EOK;
@@ -315,7 +245,7 @@ int Capture_setCameraReg(Capture_Handle hCapture, int nReg, unsigned long dwValu
     reg.match.type = V4L2_CHIP_MATCH_SUBDEV;
     reg.reg = static_cast<uint64_t>(nReg);
     reg.val = dwValue;
-    return Request(hCapture->fd, VIDIOC_DBG_S_REGISTER, &reg) < 0 ? Dmai_EFAIL : Dmai_EOK;
+    return mediastack::Request(hCapture->fd, VIDIOC_DBG_S_REGISTER, &reg) < 0 ? Dmai_EFAIL : Dmai_EOK;
 }
 
 int32_t Capture_getWidth(Capture_Handle hCapture)

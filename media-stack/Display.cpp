@@ -4,29 +4,20 @@
 #include "media-stack/Display.h"
 
 #include "Lib/Sys.h"
+#include "media-stack/V4l2.h"
 #include "media-stack/VideoDriver.h"
 
-#include <cerrno>
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
 #include <new>
-#include <sys/select.h>
 
 const Display_Attrs Display_Attrs_DEFAULT = {3, ColorSpace_UYVY, 240, 320, 480, VIDEO_LCD_DEVICE};
 
 namespace {
 
 constexpr int kWaitMs = 1000;
-
-int Request(int fd, unsigned long request, void* arg)
-{
-    int r;
-    do {
-        r = SYS_ioctl(fd, request, arg);
-    } while (r < 0 && errno == EINTR);
-    return r;
-}
+constexpr uint32_t kType = V4L2_BUF_TYPE_VIDEO_OUTPUT;
 
 }  // namespace
 
@@ -48,38 +39,13 @@ namespace {
 bool Start(Display_Handle h, const char* device)
 {
     h->fd = SYS_open(device, O_RDWR | O_NONBLOCK);
-    if (h->fd < 0)
-        return false;
-    v4l2_format fmt = {};
-    fmt.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-    fmt.fmt.pix.width = static_cast<uint32_t>(h->width);
-    fmt.fmt.pix.height = static_cast<uint32_t>(h->height);
-    fmt.fmt.pix.pixelformat = V4L2_PIX_FMT_UYVY;
-    fmt.fmt.pix.bytesperline = static_cast<uint32_t>(h->lineLength);
-    fmt.fmt.pix.field = V4L2_FIELD_NONE;
-    if (Request(h->fd, VIDIOC_S_FMT, &fmt) < 0)
-        return false;
-    v4l2_requestbuffers req = {};
-    req.count = static_cast<uint32_t>(h->numBufs);
-    req.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-    req.memory = V4L2_MEMORY_USERPTR;
-    if (Request(h->fd, VIDIOC_REQBUFS, &req) < 0 || req.count != static_cast<uint32_t>(h->numBufs))
-        return false;
-    int type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-    if (Request(h->fd, VIDIOC_STREAMON, &type) < 0)
+    if (h->fd < 0 || !mediastack::SetFormat(h->fd, kType, h->width, h->height, h->lineLength) ||
+        !mediastack::RequestBuffers(h->fd, kType, h->numBufs) || !mediastack::Stream(h->fd, kType, true))
         return false;
     h->streaming = true;
     for (int i = 0; i < h->numBufs; ++i)
         h->fresh.push_back(i);
     return true;
-}
-
-int IndexOf(Display_Handle h, Buffer_Handle hBuf)
-{
-    for (int i = 0; i < h->numBufs; ++i)
-        if (BufTab_getBuf(h->hBufTab, i) == hBuf)
-            return i;
-    return -1;
 }
 
 }  // namespace
@@ -112,10 +78,8 @@ int Display_delete(Display_Handle hDisplay)
     if (!hDisplay)
         return Dmai_EINVAL;
     if (hDisplay->fd >= 0) {
-        if (hDisplay->streaming) {
-            int type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-            Request(hDisplay->fd, VIDIOC_STREAMOFF, &type);
-        }
+        if (hDisplay->streaming)
+            mediastack::Stream(hDisplay->fd, kType, false);
         SYS_close(hDisplay->fd);
     }
     delete hDisplay;
@@ -134,23 +98,11 @@ int Display_get(Display_Handle hDisplay, Buffer_Handle* phBuf)
             return Dmai_EOK;
         }
     }
-    v4l2_buffer buf = {};
-    buf.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-    buf.memory = V4L2_MEMORY_USERPTR;
-    while (Request(hDisplay->fd, VIDIOC_DQBUF, &buf) < 0) {
-        if (errno != EAGAIN)
-            return Dmai_EFAIL;
-        fd_set ready;
-        FD_ZERO(&ready);
-        FD_SET(hDisplay->fd, &ready);
-        struct timeval timeout = {kWaitMs / 1000, (kWaitMs % 1000) * 1000};
-        int n = SYS_select(hDisplay->fd + 1, &ready, nullptr, nullptr, &timeout);
-        if (n == 0)
-            return Dmai_ETIMEOUT;
-        if (n < 0 && errno != EINTR)
-            return Dmai_EFAIL;
-    }
-    *phBuf = BufTab_getBuf(hDisplay->hBufTab, static_cast<int>(buf.index));
+    int index = -1;
+    int nResult = mediastack::DequeueBuffer(hDisplay->fd, kType, kWaitMs, &index);
+    if (nResult != Dmai_EOK)
+        return nResult;
+    *phBuf = BufTab_getBuf(hDisplay->hBufTab, index);
     return *phBuf ? Dmai_EOK : Dmai_EFAIL;
 }
 
@@ -158,15 +110,9 @@ int Display_put(Display_Handle hDisplay, Buffer_Handle hBuf)
 {
     if (!hDisplay || !hBuf)
         return Dmai_EINVAL;
-    int index = IndexOf(hDisplay, hBuf);
+    int index = mediastack::IndexInTable(hDisplay->hBufTab, hDisplay->numBufs, hBuf);
     if (index < 0)
         return Dmai_EINVAL;
-    v4l2_buffer buf = {};
-    buf.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-    buf.memory = V4L2_MEMORY_USERPTR;
-    buf.index = static_cast<uint32_t>(index);
-    buf.m.userptr = reinterpret_cast<unsigned long>(Buffer_getUserPtr(hBuf));
-    buf.length = static_cast<uint32_t>(Buffer_getSize(hBuf));
-    buf.bytesused = static_cast<uint32_t>(hDisplay->lineLength * hDisplay->height);
-    return Request(hDisplay->fd, VIDIOC_QBUF, &buf) < 0 ? Dmai_EFAIL : Dmai_EOK;
+    return mediastack::QueueBuffer(hDisplay->fd, kType, hDisplay->hBufTab, index,
+                                   static_cast<uint32_t>(hDisplay->lineLength * hDisplay->height));
 }

@@ -18,6 +18,37 @@ bool SamePicture(Buffer_Handle hSrc, Buffer_Handle hDst)
     return mediastack::PictureOf(hSrc).valid() && mediastack::PictureOf(hDst).valid();
 }
 
+template <typename Object>
+int Delete(Object* h)
+{
+    if (!h)
+        return Dmai_EINVAL;
+    delete h;
+    return Dmai_EOK;
+}
+
+// The work planes of a scaling job, kept between pictures.
+struct PlanePair
+{
+    mediastack::Planes src;
+    mediastack::Planes dst;
+};
+
+// Scales (or, with quarter set, turns) the source into the destination.
+int Transform(PlanePair* planes, Buffer_Handle hSrc, Buffer_Handle hDst, int quarter = 0)
+{
+    if (!planes)
+        return Dmai_EINVAL;
+    mediastack::Picture src = mediastack::PictureOf(hSrc);
+    mediastack::Picture dst = mediastack::PictureOf(hDst);
+    bool ok = quarter ? mediastack::RotatePicture(src, dst, quarter > 0, planes->src, planes->dst)
+                      : mediastack::ScalePicture(src, dst, planes->src, planes->dst);
+    if (!ok)
+        return Dmai_EFAIL;
+    Buffer_setNumBytesUsed(hDst, dst.width * dst.height * 2);
+    return Dmai_EOK;
+}
+
 }  // namespace
 
 // ---- Previewer --------------------------------------------------------------
@@ -57,18 +88,13 @@ int Previewer_setWhiteBalance(Previewer_Handle hPrv, int nWhiteBalance)
 
 int Previewer_delete(Previewer_Handle hPrv)
 {
-    if (!hPrv)
-        return Dmai_EINVAL;
-    delete hPrv;
-    return Dmai_EOK;
+    return Delete(hPrv);
 }
 
 // ---- Resizer ----------------------------------------------------------------
 
-struct Resize_Object
+struct Resize_Object : PlanePair
 {
-    mediastack::Planes srcPlanes;
-    mediastack::Planes dstPlanes;
     bool configured = false;
     bool chained = false;
 };
@@ -105,30 +131,18 @@ int Resize_chain_config2(Resize_Handle hRsz, Previewer_Handle hPrv, Buffer_Handl
 
 int Resize_execute(Resize_Handle hRsz, Buffer_Handle hSrc, Buffer_Handle hDst)
 {
-    if (!hRsz)
-        return Dmai_EINVAL;
-    mediastack::Picture src = mediastack::PictureOf(hSrc);
-    mediastack::Picture dst = mediastack::PictureOf(hDst);
-    if (!mediastack::ScalePicture(src, dst, hRsz->srcPlanes, hRsz->dstPlanes))
-        return Dmai_EFAIL;
-    Buffer_setNumBytesUsed(hDst, dst.width * dst.height * 2);
-    return Dmai_EOK;
+    return Transform(hRsz, hSrc, hDst);
 }
 
 int Resize_delete(Resize_Handle hRsz)
 {
-    if (!hRsz)
-        return Dmai_EINVAL;
-    delete hRsz;
-    return Dmai_EOK;
+    return Delete(hRsz);
 }
 
 // ---- Rotation ---------------------------------------------------------------
 
-struct Rotation_Object
+struct Rotation_Object : PlanePair
 {
-    mediastack::Planes srcPlanes;
-    mediastack::Planes dstPlanes;
 };
 
 Rotation_Handle Rotation_create(const Rotation_Attrs* pAttrs)
@@ -149,29 +163,18 @@ int Rotation_config(Rotation_Handle hRot, Buffer_Handle hSrc, Buffer_Handle hDst
 
 int Rotation_execute(Rotation_Handle hRot, Buffer_Handle hSrc, Buffer_Handle hDst, int nDirection)
 {
-    if (!hRot)
-        return Dmai_EINVAL;
-    mediastack::Picture dst = mediastack::PictureOf(hDst);
-    if (!mediastack::RotatePicture(mediastack::PictureOf(hSrc), dst, nDirection == 0, hRot->srcPlanes, hRot->dstPlanes))
-        return Dmai_EFAIL;
-    Buffer_setNumBytesUsed(hDst, dst.width * dst.height * 2);
-    return Dmai_EOK;
+    return Transform(hRot, hSrc, hDst, nDirection == 0 ? 1 : -1);
 }
 
 int Rotation_delete(Rotation_Handle hRot)
 {
-    if (!hRot)
-        return Dmai_EINVAL;
-    delete hRot;
-    return Dmai_EOK;
+    return Delete(hRot);
 }
 
 // ---- Frame copy -------------------------------------------------------------
 
-struct Framecopy_Object
+struct Framecopy_Object : PlanePair
 {
-    mediastack::Planes srcPlanes;
-    mediastack::Planes dstPlanes;
 };
 
 Framecopy_Handle Framecopy_create(const Framecopy_Attrs* pAttrs)
@@ -188,19 +191,10 @@ int Framecopy_config(Framecopy_Handle hFc, Buffer_Handle hSrc, Buffer_Handle hDs
 
 int Framecopy_execute(Framecopy_Handle hFc, Buffer_Handle hSrc, Buffer_Handle hDst)
 {
-    if (!hFc)
-        return Dmai_EINVAL;
-    mediastack::Picture dst = mediastack::PictureOf(hDst);
-    if (!mediastack::ScalePicture(mediastack::PictureOf(hSrc), dst, hFc->srcPlanes, hFc->dstPlanes))
-        return Dmai_EFAIL;
-    Buffer_setNumBytesUsed(hDst, dst.width * dst.height * 2);
-    return Dmai_EOK;
+    return Transform(hFc, hSrc, hDst);
 }
 
 int Framecopy_delete(Framecopy_Handle hFc)
 {
-    if (!hFc)
-        return Dmai_EINVAL;
-    delete hFc;
-    return Dmai_EOK;
+    return Delete(hFc);
 }

@@ -14,13 +14,7 @@ static BufTab_Handle m_hBufTab = nullptr;
 
 int JPEG_Init(void)
 {
-    BufferGfx_Attrs gfxAttrs = BufferGfx_Attrs_DEFAULT;
-    gfxAttrs.colorSpace = ColorSpace_UYVY;
-    gfxAttrs.dim.width = JPEG_MAX_WIDTH;
-    gfxAttrs.dim.height = JPEG_MAX_HEIGHT;
-    gfxAttrs.dim.lineLength = BufferGfx_calcLineLength(JPEG_MAX_WIDTH, ColorSpace_UYVY);
-    m_hBufTab = BufTab_create(2, BufferGfx_calcSize(JPEG_MAX_WIDTH, JPEG_MAX_HEIGHT, ColorSpace_UYVY),
-                              reinterpret_cast<Buffer_Attrs*>(&gfxAttrs));
+    m_hBufTab = CreatePictureBufTab(2, JPEG_MAX_WIDTH, JPEG_MAX_HEIGHT);
     if (!m_hBufTab) {
         ERR_PRINT("JPEG: BufTab_create() failed! \n");
         return 0;

@@ -1,5 +1,6 @@
 #include "Middleware/CODEC/Video.h"
 
+#include "Lib/Common.h"
 #include "Lib/Global.h"
 #include "Lib/Log.h"
 #include "Lib/Parameter.h"
@@ -51,17 +52,6 @@ static int s_nVideoDecCount = 0;
 static int s_bVdecStopReq = 0;
 static int s_bVdecDetectEOF = 1;
 static int s_bVdecLoopRunning = 0;
-
-static BufTab_Handle CreatePictureTable(int nCount, int nWidth, int nHeight)
-{
-    BufferGfx_Attrs gfxAttrs = BufferGfx_Attrs_DEFAULT;
-    gfxAttrs.colorSpace = ColorSpace_UYVY;
-    gfxAttrs.dim.width = nWidth;
-    gfxAttrs.dim.height = nHeight;
-    gfxAttrs.dim.lineLength = BufferGfx_calcLineLength(nWidth, ColorSpace_UYVY);
-    return BufTab_create(nCount, BufferGfx_calcSize(nWidth, nHeight, ColorSpace_UYVY),
-                         reinterpret_cast<Buffer_Attrs*>(&gfxAttrs));
-}
 
 static void SetPictureSize(Buffer_Handle hBuf, int nWidth, int nHeight)
 {
@@ -125,7 +115,7 @@ static void DeleteEncoder(void)
 
 int VideoEncInitVal(VideoEnv* pEnv)
 {
-    s_hBufTab = CreatePictureTable(ENC_FRAMES, ENC_MAX_WIDTH, ENC_MAX_HEIGHT);
+    s_hBufTab = CreatePictureBufTab(ENC_FRAMES, ENC_MAX_WIDTH, ENC_MAX_HEIGHT);
     if (!s_hBufTab) {
         ERR_PRINT("Failed to allocate contiguous buffers\n");
         return 0;
@@ -266,7 +256,7 @@ int VideoDecInitVal(void)
         ERR_PRINT("Failed to create fifo for decoder\n");
         return 0;
     }
-    s_hDecBufTab = CreatePictureTable(DEC_OUTPUT_BUFFERS, ENC_MAX_WIDTH, ENC_MAX_HEIGHT);
+    s_hDecBufTab = CreatePictureBufTab(DEC_OUTPUT_BUFFERS, ENC_MAX_WIDTH, ENC_MAX_HEIGHT);
     if (!s_hDecBufTab) {
         ERR_PRINT("Failed to create BufTab for display pipe\n");
         return 0;

@@ -46,17 +46,6 @@ static int s_nVpbeLayout = LAYOUT_LCD;
 static int s_bChangeHdmiImageSize = 0;
 static void* s_pHdmiLock = nullptr;  // the HDMI window against being made again
 
-static BufTab_Handle CreatePictureTable(int nCount, int nWidth, int nHeight)
-{
-    BufferGfx_Attrs gfxAttrs = BufferGfx_Attrs_DEFAULT;
-    gfxAttrs.colorSpace = ColorSpace_UYVY;
-    gfxAttrs.dim.width = nWidth;
-    gfxAttrs.dim.height = nHeight;
-    gfxAttrs.dim.lineLength = BufferGfx_calcLineLength(nWidth, ColorSpace_UYVY);
-    return BufTab_create(nCount, BufferGfx_calcSize(nWidth, nHeight, ColorSpace_UYVY),
-                         reinterpret_cast<Buffer_Attrs*>(&gfxAttrs));
-}
-
 static void BlackFillTable(BufTab_Handle hBufTab)
 {
     for (int i = 0; i < BufTab_getNumBufs(hBufTab); ++i)
@@ -184,9 +173,11 @@ static int SwitchToHdmi(void)
 
 static int SwitchToLcd(void)
 {
-    // Let the decoder finish what the player queued for HDMI.
+    // Let the decoder finish what the player queued for HDMI (a decoder
+    // that does not run will not: then at most 5 s).
+    DWORD dwStart = GetTime();
     for (int nEmpty = 0; nEmpty < 30 && !g_bQuit;) {
-        if (g_hDecoderIn && Fifo_getNumEntries(g_hDecoderIn) > 0) {
+        if (g_hDecoderIn && Fifo_getNumEntries(g_hDecoderIn) > 0 && DeltaTime(dwStart, GetTime()) < 5000) {
             SleepMS(20);
             continue;
         }
@@ -289,14 +280,14 @@ static int DisplayInit(void)
     g_hDisplayForCaptureIn = Fifo_create(&Fifo_Attrs_DEFAULT);
     g_hDisplayForCaptureFree = Fifo_create(&Fifo_Attrs_DEFAULT);
     s_pHdmiLock = TH_CreateLock();
-    s_hVpbeBufTab = CreatePictureTable(VPBE_BUFFERS, 1280, 720);
-    s_hDisBufTab = CreatePictureTable(DIS_BUFFERS, PREVIEW_WIDTH, PREVIEW_HEIGHT);
+    s_hVpbeBufTab = CreatePictureBufTab(VPBE_BUFFERS, 1280, 720);
+    s_hDisBufTab = CreatePictureBufTab(DIS_BUFFERS, PREVIEW_WIDTH, PREVIEW_HEIGHT);
     if (!g_hDisplayIn || !g_hDisplayFree || !g_hDisplayForCaptureIn || !g_hDisplayForCaptureFree || !s_hVpbeBufTab ||
         !s_hDisBufTab) {
         ERR_PRINT("Failed to create disp buftab\n");
         return 0;
     }
-    s_hDisBufTabForCapture = CreatePictureTable(DIS_CAPTURE_BUFFERS, PREVIEW_WIDTH, PREVIEW_HEIGHT);
+    s_hDisBufTabForCapture = CreatePictureBufTab(DIS_CAPTURE_BUFFERS, PREVIEW_WIDTH, PREVIEW_HEIGHT);
     if (!s_hDisBufTabForCapture) {
         ERR_PRINT("Failed to create s_hDisBufTabForCapture \n");
         return 0;

@@ -51,6 +51,8 @@ static int s_bSnapTempReq = 0;
 static int s_nSnapResult = 0;
 // Scaler inputs the capture thread holds (not lent to a decoder or the player).
 static int s_abScalerHeld[SCALER_BUFFERS] = {1, 1, 1};
+// The capture device against the console using it while it goes away.
+static void* s_pCaptureLock = nullptr;
 
 // Crop windows by zoom ((zoom - 100) / 10): 32 x 18 and 16 x 12 smaller per step.
 struct ZOOM_PARA
@@ -151,14 +153,18 @@ int IsSnapImageTemp(void)
 
 int VPFE_GetCameraReg(int nReg, unsigned long* pdwValue)
 {
-    Capture_Handle hCapture = g_hCapture;
-    return hCapture && Capture_getCameraReg(hCapture, nReg, pdwValue) == Dmai_EOK;
+    TH_Lock(s_pCaptureLock);
+    int bOk = g_hCapture && Capture_getCameraReg(g_hCapture, nReg, pdwValue) == Dmai_EOK;
+    TH_Unlock(s_pCaptureLock);
+    return bOk;
 }
 
 int VPFE_SetCameraReg(int nReg, unsigned long dwValue)
 {
-    Capture_Handle hCapture = g_hCapture;
-    return hCapture && Capture_setCameraReg(hCapture, nReg, dwValue) == Dmai_EOK;
+    TH_Lock(s_pCaptureLock);
+    int bOk = g_hCapture && Capture_setCameraReg(g_hCapture, nReg, dwValue) == Dmai_EOK;
+    TH_Unlock(s_pCaptureLock);
+    return bOk;
 }
 
 // ---- Capture table -----------------------------------------------------------
@@ -273,8 +279,10 @@ static int StartCamera(CaptureEnv* pEnv, REC_CAPTURE& rec)
 
 static void StopCamera(REC_CAPTURE& rec)
 {
+    TH_Lock(s_pCaptureLock);
     Capture_Handle hCapture = g_hCapture;
     g_hCapture = nullptr;
+    TH_Unlock(s_pCaptureLock);
     if (hCapture) {
         Capture_setCrop(hCapture, rec.nWidth, rec.nHeight);
         Capture_setWhiteBalarance(hCapture, 0);
@@ -724,15 +732,11 @@ void* CaptureTread(void* pArg)
 {
     CaptureEnv* pEnv = static_cast<CaptureEnv*>(pArg);
     InitZoomTables();
+    if (!s_pCaptureLock)
+        s_pCaptureLock = TH_CreateLock();
     g_hResizerIn = Fifo_create(&Fifo_Attrs_DEFAULT);
     g_hResizerFree = Fifo_create(&Fifo_Attrs_DEFAULT);
-    BufferGfx_Attrs gfxAttrs = BufferGfx_Attrs_DEFAULT;
-    gfxAttrs.colorSpace = ColorSpace_UYVY;
-    gfxAttrs.dim.width = VPFE_WIDTH;
-    gfxAttrs.dim.height = VPFE_LINES;
-    gfxAttrs.dim.lineLength = BufferGfx_calcLineLength(VPFE_WIDTH, ColorSpace_UYVY);
-    s_hVpfeBufTab = BufTab_create(VPFE_BUFFERS, BufferGfx_calcSize(VPFE_WIDTH, VPFE_LINES, ColorSpace_UYVY),
-                                  reinterpret_cast<Buffer_Attrs*>(&gfxAttrs));
+    s_hVpfeBufTab = CreatePictureBufTab(VPFE_BUFFERS, VPFE_WIDTH, VPFE_LINES);
     if (!g_hResizerIn || !g_hResizerFree || !s_hVpfeBufTab) {
         ERR_PRINT("Failed to create capture buftab\n");
         gblSetQuit();

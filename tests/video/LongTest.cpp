@@ -9,7 +9,7 @@
 #include "sim/board/camera/SyncMark.h"
 #include "tests/media/support/MovParse.h"
 #include "tests/support/BoardTest.h"
-#include "tests/video/support/VideoPipeline.h"
+#include "tests/video/support/PipelineFixture.h"
 #include "tests/video/support/VideoSupport.h"
 
 #include <gtest/gtest.h>
@@ -28,23 +28,8 @@ vrec::board::HardwareState& State()
     return vrec::board::Board::Get().state();
 }
 
-class LongRecordingTest : public BoardTest
+class LongRecordingTest : public PipelineFixture
 {
-protected:
-    void SetUp() override
-    {
-        BoardTest::SetUp();
-        SetParameter("/REC Quality/SAMPLE RATE", 48000.0f);
-        pipeline_ = std::make_unique<VideoPipeline>();
-        ASSERT_TRUE(pipeline_->started());
-    }
-    void TearDown() override
-    {
-        pipeline_.reset();
-        BoardTest::TearDown();
-    }
-
-    std::unique_ptr<VideoPipeline> pipeline_;
 };
 
 TEST_F(LongRecordingTest, TenSecondsOfHdAndSdAtTheirBitRatesWithAKeyFrameASecond)

@@ -16,7 +16,7 @@
 #include "sim/frontend/Pictures.h"
 #include "tests/media/support/MovParse.h"
 #include "tests/support/BoardTest.h"
-#include "tests/video/support/VideoPipeline.h"
+#include "tests/video/support/PipelineFixture.h"
 #include "tests/video/support/VideoSupport.h"
 
 #include <gtest/gtest.h>
@@ -106,24 +106,8 @@ int CheckerEdges(const RgbImage& image, int y)
     return edges;
 }
 
-class PipelineTest : public BoardTest
+class PipelineTest : public PipelineFixture
 {
-protected:
-    void SetUp() override
-    {
-        BoardTest::SetUp();
-        SetParameter("/REC Quality/SAMPLE RATE", 48000.0f);
-        State().leds.backlight = 5;
-        pipeline_ = std::make_unique<VideoPipeline>();
-        ASSERT_TRUE(pipeline_->started());
-    }
-    void TearDown() override
-    {
-        pipeline_.reset();
-        BoardTest::TearDown();
-    }
-
-    std::unique_ptr<VideoPipeline> pipeline_;
 };
 
 TEST_F(PipelineTest, MoviesRecordedThroughTheThreadsAreWhatFfprobeExpects)

@@ -2,23 +2,16 @@
 // device with user-pointer buffers. While streaming, a thread of the board
 // reads out one frame every 1/30 s of CLOCK_MONOTONIC into the next queued
 // buffer; a frame time that finds no queued buffer is dropped (and counted).
-#include "media-stack/VideoDriver.h"
 #include "sim/board/Board.h"
 #include "sim/board/Devices.h"
 #include "sim/board/camera/CameraRegisters.h"
 #include "sim/board/camera/Sensor.h"
 #include "sim/board/camera/SyncMark.h"
+#include "sim/board/devices/V4l2Device.h"
 
-#include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <cstring>
-#include <deque>
-#include <fcntl.h>
-#include <mutex>
 #include <thread>
 #include <time.h>
-#include <vector>
 
 namespace vrec::board {
 
@@ -26,7 +19,6 @@ namespace {
 
 constexpr int kMaxWidth = 1280;
 constexpr int kMaxHeight = 720;
-constexpr int kMaxBuffers = 16;
 constexpr int kLateFrames = 5;  // further behind than this, the read-out skips ahead
 
 struct WhiteBalancePreset
@@ -45,14 +37,49 @@ constexpr WhiteBalancePreset kPresets[] = {
 // The capture driver serves one user at a time.
 std::atomic<int> g_users{0};
 
-class CameraDevice : public BoardDevice
+class CameraDevice : public V4l2Device
 {
 public:
-    explicit CameraDevice(Board& board) : board_(board), camera_(board.state().camera), sensor_(board.state()) {}
+    explicit CameraDevice(Board& board)
+        : V4l2Device(V4L2_BUF_TYPE_VIDEO_CAPTURE, "vpfe-capture", "board camera", kMaxWidth, kMaxHeight),
+          board_(board), camera_(board.state().camera), sensor_(board.state())
+    {
+    }
 
     ~CameraDevice() override { StreamOff(); }
 
-    int Ioctl(unsigned long request, void* arg) override
+private:
+    AtomicWord& Reg(int r) { return camera_.registers[r]; }
+
+    bool SizeAllowed(uint32_t width, uint32_t height) const override
+    {
+        return width >= 16 && height >= 16 && width <= kMaxWidth && height <= kMaxHeight;
+    }
+
+    void FormatChanged() override { SetFullCrop(); }
+
+    void Queued(int index) override { queued_.push_back(index); }
+
+    void StartStreaming() override
+    {
+        stop_ = false;
+        camera_.width = width_;
+        camera_.height = height_;
+        camera_.streaming = 1;
+        thread_ = std::thread([this] { Run(); });
+    }
+
+    void StopStreaming() override
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        std::lock_guard<std::mutex> guard(lock_);
+        queued_.clear();
+        camera_.streaming = 0;
+    }
+
+    int OtherIoctl(unsigned long request, void* arg) override
     {
         if (request == VPFE_CMD_SENSOR_INIT) {
             SensorInit();
@@ -61,31 +88,6 @@ public:
         if (!arg)
             return Fail(EFAULT);
         switch (request) {
-        case VIDIOC_QUERYCAP: {
-            auto* cap = static_cast<v4l2_capability*>(arg);
-            std::memset(cap, 0, sizeof(*cap));
-            std::snprintf(reinterpret_cast<char*>(cap->driver), sizeof(cap->driver), "vpfe-capture");
-            std::snprintf(reinterpret_cast<char*>(cap->card), sizeof(cap->card), "board camera");
-            cap->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_DEVICE_CAPS;
-            cap->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
-            return 0;
-        }
-        case VIDIOC_G_FMT:
-        case VIDIOC_S_FMT:
-            return Format(request == VIDIOC_S_FMT, *static_cast<v4l2_format*>(arg));
-        case VIDIOC_REQBUFS:
-            return RequestBuffers(*static_cast<v4l2_requestbuffers*>(arg));
-        case VIDIOC_QBUF:
-            return Queue(*static_cast<v4l2_buffer*>(arg));
-        case VIDIOC_DQBUF:
-            return Dequeue(*static_cast<v4l2_buffer*>(arg));
-        case VIDIOC_STREAMON:
-            return StreamOn(*static_cast<int*>(arg));
-        case VIDIOC_STREAMOFF:
-            if (*static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_CAPTURE)
-                return Fail(EINVAL);
-            StreamOff();
-            return 0;
         case VIDIOC_G_CROP:
         case VIDIOC_S_CROP:
             return Crop(request == VIDIOC_S_CROP, *static_cast<v4l2_crop*>(arg));
@@ -100,25 +102,6 @@ public:
         }
     }
 
-    bool Readable() override
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        return !done_.empty();
-    }
-
-private:
-    struct Slot
-    {
-        uint8_t* memory = nullptr;
-        size_t length = 0;
-        bool queued = false;
-        bool done = false;
-        uint32_t sequence = 0;
-        int64_t instantNs = 0;
-    };
-
-    AtomicWord& Reg(int r) { return camera_.registers[r]; }
-
     void SetFullCrop()
     {
         Reg(camreg::kRowStart) = 0;
@@ -131,133 +114,8 @@ private:
     {
         for (int r = 0; r < kCameraRegisters; ++r)
             Reg(r) = camreg::ResetValue(r);
+        std::lock_guard<std::mutex> guard(lock_);
         SetFullCrop();
-    }
-
-    int Format(bool set, v4l2_format& fmt)
-    {
-        if (fmt.type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
-            return Fail(EINVAL);
-        std::lock_guard<std::mutex> guard(lock_);
-        if (set) {
-            v4l2_pix_format& pix = fmt.fmt.pix;
-            if (streaming_)
-                return Fail(EBUSY);
-            if (pix.pixelformat != V4L2_PIX_FMT_UYVY || pix.width < 16 || pix.height < 16 || pix.width > kMaxWidth ||
-                pix.height > kMaxHeight || (pix.width & 1))
-                return Fail(EINVAL);
-            width_ = static_cast<int>(pix.width);
-            height_ = static_cast<int>(pix.height);
-            stride_ = std::max<int>(static_cast<int>(pix.bytesperline), width_ * 2);
-            SetFullCrop();
-        }
-        v4l2_pix_format& pix = fmt.fmt.pix;
-        std::memset(&pix, 0, sizeof(pix));
-        pix.width = static_cast<uint32_t>(width_);
-        pix.height = static_cast<uint32_t>(height_);
-        pix.pixelformat = V4L2_PIX_FMT_UYVY;
-        pix.field = V4L2_FIELD_NONE;
-        pix.bytesperline = static_cast<uint32_t>(stride_);
-        pix.sizeimage = static_cast<uint32_t>(stride_ * height_);
-        pix.colorspace = V4L2_COLORSPACE_SMPTE170M;
-        return 0;
-    }
-
-    int RequestBuffers(v4l2_requestbuffers& req)
-    {
-        if (req.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || req.memory != V4L2_MEMORY_USERPTR)
-            return Fail(EINVAL);
-        std::lock_guard<std::mutex> guard(lock_);
-        if (streaming_)
-            return Fail(EBUSY);
-        req.count = std::min<uint32_t>(req.count, kMaxBuffers);
-        slots_.assign(req.count, Slot());
-        queued_.clear();
-        done_.clear();
-        return 0;
-    }
-
-    int Queue(v4l2_buffer& buf)
-    {
-        if (buf.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || buf.memory != V4L2_MEMORY_USERPTR)
-            return Fail(EINVAL);
-        std::lock_guard<std::mutex> guard(lock_);
-        if (buf.index >= slots_.size() || buf.m.userptr == 0 || buf.length < static_cast<uint32_t>(stride_ * height_))
-            return Fail(EINVAL);
-        Slot& slot = slots_[buf.index];
-        if (slot.queued || slot.done)
-            return Fail(EINVAL);
-        slot.memory = reinterpret_cast<uint8_t*>(buf.m.userptr);
-        slot.length = buf.length;
-        slot.queued = true;
-        queued_.push_back(static_cast<int>(buf.index));
-        return 0;
-    }
-
-    int Dequeue(v4l2_buffer& buf)
-    {
-        if (buf.type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
-            return Fail(EINVAL);
-        std::unique_lock<std::mutex> guard(lock_);
-        if (done_.empty()) {
-            if (StatusFlags() & O_NONBLOCK)
-                return Fail(EAGAIN);
-            arrived_.wait(guard, [this] { return !done_.empty() || !streaming_; });
-            if (done_.empty())
-                return Fail(EINVAL);
-        }
-        int index = done_.front();
-        done_.pop_front();
-        Slot& slot = slots_[static_cast<size_t>(index)];
-        slot.done = false;
-        buf.index = static_cast<uint32_t>(index);
-        buf.memory = V4L2_MEMORY_USERPTR;
-        buf.m.userptr = reinterpret_cast<unsigned long>(slot.memory);
-        buf.length = static_cast<uint32_t>(slot.length);
-        buf.bytesused = static_cast<uint32_t>(stride_ * height_);
-        buf.sequence = slot.sequence;
-        buf.field = V4L2_FIELD_NONE;
-        buf.flags = V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC | V4L2_BUF_FLAG_DONE;
-        buf.timestamp.tv_sec = static_cast<time_t>(slot.instantNs / 1000000000);
-        buf.timestamp.tv_usec = static_cast<suseconds_t>(slot.instantNs % 1000000000 / 1000);
-        return 0;
-    }
-
-    int StreamOn(int type)
-    {
-        if (type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
-            return Fail(EINVAL);
-        std::lock_guard<std::mutex> guard(lock_);
-        if (streaming_)
-            return 0;
-        if (slots_.empty())
-            return Fail(EINVAL);
-        streaming_ = true;
-        stop_ = false;
-        camera_.width = width_;
-        camera_.height = height_;
-        camera_.streaming = 1;
-        thread_ = std::thread([this] { Run(); });
-        return 0;
-    }
-
-    void StreamOff()
-    {
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            if (!streaming_)
-                return;
-            stop_ = true;
-        }
-        thread_.join();
-        std::lock_guard<std::mutex> guard(lock_);
-        streaming_ = false;
-        camera_.streaming = 0;
-        queued_.clear();
-        done_.clear();
-        for (Slot& slot : slots_)
-            slot.queued = slot.done = false;
-        arrived_.notify_all();
     }
 
     int Crop(bool set, v4l2_crop& crop)
@@ -281,20 +139,16 @@ private:
         return 0;
     }
 
-    void SetMode(uint32_t bit, bool on)
-    {
-        uint32_t mode = Reg(camreg::kReadMode).load();
-        Reg(camreg::kReadMode) = on ? (mode | bit) : (mode & ~bit);
-    }
-
     int Control(bool set, v4l2_control& control)
     {
         switch (control.id) {
         case V4L2_CID_HFLIP:
         case V4L2_CID_VFLIP: {
             uint32_t bit = control.id == V4L2_CID_HFLIP ? camreg::kMirrorColumns : camreg::kMirrorRows;
-            if (set)
-                SetMode(bit, control.value != 0);
+            if (set) {
+                uint32_t mode = Reg(camreg::kReadMode).load();
+                Reg(camreg::kReadMode) = control.value ? (mode | bit) : (mode & ~bit);
+            }
             control.value = (Reg(camreg::kReadMode).load() & bit) ? 1 : 0;
             return 0;
         }
@@ -371,6 +225,7 @@ private:
     void ReadOutFrame(uint32_t number, int64_t instant)
     {
         int index;
+        UyvyFrame frame;
         {
             std::lock_guard<std::mutex> guard(lock_);
             if (queued_.empty()) {
@@ -379,21 +234,15 @@ private:
             }
             index = queued_.front();
             queued_.pop_front();
+            frame = {slots_[static_cast<size_t>(index)].memory, width_, height_, stride_};
         }
-        Slot& slot = slots_[static_cast<size_t>(index)];
-        UyvyFrame frame = {slot.memory, width_, height_, stride_};
         uint32_t boardMs = static_cast<uint32_t>(board_.SystemTimeUs() / 1000);
         sensor_.ReadOut(frame, number, instant, boardMs);
         {
             std::lock_guard<std::mutex> guard(lock_);
-            slot.queued = false;
-            slot.done = true;
-            slot.sequence = number;
-            slot.instantNs = instant;
-            done_.push_back(index);
+            Release(index, number, instant);
         }
         camera_.frames.fetch_add(1);
-        arrived_.notify_all();
     }
 
     // Declared first, so that it is given up last, after streaming stopped.
@@ -404,15 +253,7 @@ private:
     Board& board_;
     Camera& camera_;
     CameraSensor sensor_;
-    std::mutex lock_;
-    std::condition_variable arrived_;
-    std::vector<Slot> slots_;
-    std::deque<int> queued_;
-    std::deque<int> done_;
-    int width_ = kMaxWidth;
-    int height_ = kMaxHeight;
-    int stride_ = kMaxWidth * 2;
-    bool streaming_ = false;
+    std::deque<int> queued_;  // buffers waiting for a frame
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

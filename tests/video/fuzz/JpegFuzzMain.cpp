@@ -4,12 +4,10 @@
 //   build-fuzz/tests/video/jpeg_decode_fuzz -max_len=4096 build-fuzz/fuzz/jpeg-corpus tests/video/fuzz/corpus
 #include "Lib/Global.h"
 #include "Middleware/CODEC/Jpeg.h"
+#include "tests/support/FuzzInput.h"
 #include "tests/video/fuzz/JpegFuzz.h"
 
-#include <cstdlib>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -19,11 +17,7 @@ std::string g_input;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    // The firmware's files live on a board inside the build tree; the input
-    // file lies in the build tree too, where paths are used as they are.
-    mkdir(VREC_FUZZ_DIR, 0755);
-    setenv("VRECSIM_ROOT", VREC_FUZZ_DIR "/board", 0);
-    g_input = std::string(VREC_FUZZ_DIR) + "/input-" + std::to_string(getpid()) + ".jpg";
+    g_input = vrec::test::PrepareFuzzInput(VREC_FUZZ_DIR, ".jpg");
     g_hEngine = Engine_open("encodedecode", nullptr, nullptr);
     return JPEG_Init() ? 0 : 1;
 }
