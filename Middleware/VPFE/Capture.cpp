@@ -751,6 +751,7 @@ void* CaptureTread(void* pArg)
 
     while (!g_bQuit) {
         ReadRecordingSize();
+        g_nWhiteBalance = static_cast<int>(GetParameter("/Rec Option/WHITE BALANCE", nullptr));
         g_bStartRecCap = 0;
         if (g_bTestCameraMode) {
             ChgVpfeBufTabToRecMode();

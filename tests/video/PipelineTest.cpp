@@ -261,11 +261,21 @@ TEST_F(PipelineTest, PhotosGoToTheCurrentFolderAndTheTemporaryFile)
         EXPECT_EQ(out, std::string(sizes[i]) + " None 90") << photos[i];
     }
 
-    // In audio mode a photo goes to the temporary file and stays on screen.
+    // In audio mode the LCD shows one preview in thirty; a photo goes to the
+    // temporary file and stays on screen.
     ASSERT_TRUE(pipeline_->EnterRecorder(1280, ACTION_MODE_SOUND));
+    uint32_t before = State().display.videoFrames.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    uint32_t shown = State().display.videoFrames.load() - before;
+    EXPECT_GE(shown, 1u);
+    EXPECT_LE(shown, 4u);
     EXPECT_EQ(SnapImageTemp(), 0);
     EXPECT_EQ(g_bPhotoCaptured, 1);
     EXPECT_TRUE(FileExists(HostPath("/sdcard/.tmp.jpg")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    before = State().display.videoFrames.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(State().display.videoFrames.load(), before);
     ASSERT_TRUE(pipeline_->LeaveRecorder());
     g_bPhotoCaptured = 0;
 }
