@@ -116,7 +116,6 @@ void BM_MinuteOfHd(benchmark::State& state)
 {
     vrec::test::VideoPipeline& pipeline = Pipeline();
     for (auto _ : state) {
-        uint32_t cameraBefore = vrec::board::Board::Get().state().camera.dropped.load();
         if (!pipeline.Record(60.0, "/sdcard/minute.mov")) {
             state.SkipWithError("the recording did not run");
             break;
@@ -133,13 +132,11 @@ void BM_MinuteOfHd(benchmark::State& state)
         }
         state.counters["frames"] = static_cast<double>(frames.size());
         state.counters["lost"] = static_cast<double>(lost);
-        state.counters["camera_dropped"] =
-            static_cast<double>(vrec::board::Board::Get().state().camera.dropped.load() - cameraBefore);
+        state.counters["camera_dropped"] = pipeline.CameraDrops();
         state.counters["unreadable"] = unreadable;
         state.counters["writer_stall_ms"] = pipeline.WriterStallMs();
         std::printf("60 s of HD: %zu frames, %lld lost, %u frame times without a buffer, writer held up %.0f ms at most\n",
-                    frames.size(), static_cast<long long>(lost),
-                    vrec::board::Board::Get().state().camera.dropped.load() - cameraBefore, pipeline.WriterStallMs());
+                    frames.size(), static_cast<long long>(lost), pipeline.CameraDrops(), pipeline.WriterStallMs());
     }
 }
 

@@ -40,7 +40,6 @@ TEST_F(LongRecordingTest, TenSecondsOfHdAndSdAtTheirBitRatesWithAKeyFrameASecond
         ASSERT_TRUE(pipeline_->EnterRecorder(width));
         const std::string device = "/sdcard/MY_FOLDER/ten" + std::to_string(width) + ".mov";
         ASSERT_TRUE(pipeline_->Record(10.0, device));
-        std::printf("the writer was held up for %.0f ms at most\n", pipeline_->WriterStallMs());
         ASSERT_TRUE(pipeline_->LeaveRecorder());
         const std::string path = HostPath(device);
 
@@ -67,11 +66,11 @@ TEST_F(LongRecordingTest, TenSecondsOfHdAndSdAtTheirBitRatesWithAKeyFrameASecond
         ASSERT_EQ(static_cast<int>(types.size()), frames);
         for (size_t i = 0; i < types.size(); ++i)
             EXPECT_EQ(types[i] == 'I', i % 30 == 0) << "frame " << i;
-        // Consecutive numbers, unless the host's disk held the writer up so
-        // long that the queues overflowed.
+        // Consecutive numbers, unless the host held the recording up so long
+        // that the queues overflowed.
         std::vector<DecodedFrame> decoded = DecodeFrames(path, width, height);
         ASSERT_EQ(static_cast<int>(decoded.size()), frames);
-        const bool heldUp = pipeline_->WriterHeldUp();
+        const bool heldUp = pipeline_->HeldUp();
         for (size_t i = 1; i < decoded.size(); ++i) {
             ASSERT_TRUE(decoded[i].stamp.has_value() && decoded[i - 1].stamp.has_value()) << i;
             if (heldUp)
@@ -115,10 +114,9 @@ TEST_F(LongRecordingTest, SyncMarksKeepSoundAndPictureWithinAFrameOverAMinute)
     vrec::board::SetSyncEverySecond(State().camera, true);
     ASSERT_TRUE(pipeline_->EnterRecorder(1280));
     ASSERT_TRUE(pipeline_->Record(62.0, "/sdcard/MY_FOLDER/sync.mov"));
-    std::printf("the writer was held up for %.0f ms at most\n", pipeline_->WriterStallMs());
-    // When the host's disk held the writer up long enough for the queues to
+    // When the host held the recording up long enough for the queues to
     // overflow, what was lost moved sound and picture apart from then on.
-    const bool heldUp = pipeline_->WriterHeldUp();
+    const bool heldUp = pipeline_->HeldUp();
     ASSERT_TRUE(pipeline_->LeaveRecorder());
     vrec::board::SetSyncEverySecond(State().camera, false);
     const std::string path = HostPath("/sdcard/MY_FOLDER/sync.mov");

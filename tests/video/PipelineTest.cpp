@@ -42,12 +42,10 @@ constexpr bool kSanitized = false;
 #endif
 
 // Frames may be lost only when the recording path was held up from outside
-// (the sanitizers, or a host disk that stalled the writer).
+// (the sanitizers, or a host that stalled the writer or the capture).
 bool LossExcused(const VideoPipeline& pipeline)
 {
-    if (pipeline.WriterHeldUp())
-        std::printf("the host held the writer up for %.0f ms\n", pipeline.WriterStallMs());
-    return kSanitized || pipeline.WriterHeldUp();
+    return pipeline.HeldUp() || kSanitized;
 }
 
 vrec::board::HardwareState& State()

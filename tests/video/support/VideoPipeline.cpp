@@ -15,9 +15,11 @@
 #include "Middleware/VPBE/Display.h"
 #include "Middleware/VPFE/Capture.h"
 #include "media-stack/codec/Mpeg4Config.h"
+#include "sim/board/Board.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace vrec::test {
@@ -250,6 +252,15 @@ double VideoPipeline::WriterStallMs() const
     return writer_ ? writer_->longestStallMs() : 0;
 }
 
+bool VideoPipeline::HeldUp() const
+{
+    bool heldUp = WriterStallMs() > 150 || cameraDrops_ > 0;
+    if (heldUp)
+        std::printf("the host held the recording up: writer %.0f ms, %u frame times without a buffer\n", WriterStallMs(),
+                    cameraDrops_);
+    return heldUp;
+}
+
 bool VideoPipeline::EnterRecorder(int width, int actionMode)
 {
     SetParameter("/REC Quality/IMAGE SIZE", static_cast<float>(width));
@@ -292,11 +303,14 @@ bool VideoPipeline::Record(double seconds, const std::string& devicePath)
     }
     if (!WaitUntil([this] { return writerArmed_.load(); }, 5.0))
         return false;
+    uint32_t dropped = vrec::board::Board::Get().state().camera.dropped.load();
     StartRecording();
     if (!WaitUntil([this] { return writerBusy_.load(); }, 5.0))
         return false;
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    return StopRecording();
+    bool stopped = StopRecording();
+    cameraDrops_ = vrec::board::Board::Get().state().camera.dropped.load() - dropped;
+    return stopped;
 }
 
 }  // namespace vrec::test

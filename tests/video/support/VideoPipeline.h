@@ -42,9 +42,13 @@ public:
     // The longest the stand-in writer was held up writing the last movie
     // (the host's disk can stall it, as a slow card does on the device).
     double WriterStallMs() const;
-    // True when that was long enough for the queues to overflow (frames and
-    // sound are then lost by design, as on the device).
-    bool WriterHeldUp() const { return WriterStallMs() > 150; }
+    // Frame times of the last recording that the camera found no buffer for
+    // (the host kept the capture thread from running for 7 frames).
+    uint32_t CameraDrops() const { return cameraDrops_; }
+    // True when the host held the recording path up long enough for its
+    // queues to overflow (frames and sound are then lost by design, as on
+    // the device); says so on the console.
+    bool HeldUp() const;
 
     // Starts and stops a recording by the flags alone (for other writers).
     void StartRecording();
@@ -67,6 +71,7 @@ private:
     std::atomic<bool> writerStop_{false};
     std::atomic<bool> writerArmed_{false};  // waits for the recording flag, drains nothing
     std::atomic<bool> writerBusy_{false};
+    uint32_t cameraDrops_ = 0;
     std::mutex pathLock_;
     std::string path_;  // of the next recording
 };
