@@ -236,7 +236,9 @@ private:
             queued_.pop_front();
             frame = {slots_[static_cast<size_t>(index)].memory, width_, height_, stride_};
         }
-        uint32_t boardMs = static_cast<uint32_t>(board_.SystemTimeUs() / 1000);
+        // The board's clock at the frame's instant, however late the read-out.
+        int64_t lateUs = (MonotonicNs() - instant) / 1000;
+        uint32_t boardMs = static_cast<uint32_t>((board_.SystemTimeUs() - lateUs) / 1000);
         sensor_.ReadOut(frame, number, instant, boardMs);
         {
             std::lock_guard<std::mutex> guard(lock_);
