@@ -154,7 +154,8 @@ int CMovWriter::Write(const void* pData, long nLength)
         return TRUE;
     if (nLength < 0 || !m_fp)
         return FALSE;
-    return fwrite(pData, 1, (size_t)nLength, m_fp) == (size_t)nLength;
+    // stdio may count bytes it could not write: the error flag tells.
+    return fwrite(pData, 1, (size_t)nLength, m_fp) == (size_t)nLength && !ferror(m_fp);
 }
 
 int CMovWriter::PatchSize(const MOV_ATOM* pAtom)

@@ -6,6 +6,7 @@
 #include "Middleware/GUI/StateControl.h"
 
 #include <assert.h>
+#include <errno.h>
 #include <new>
 #include <stdio.h>
 #include <string.h>
@@ -474,15 +475,32 @@ void CMovCreator::CloseChunk(int bVideo)
     ++nCount;
 }
 
+// A sample the card does not take ends the file: a full card as such, any
+// other failure (a pulled card) as a file that could not be made. The
+// sample is not counted.
+int CMovCreator::WriteSample(MOV_ATOM* pMdat, int nBytes)
+{
+    errno = 0;
+    if (m_pWriter->WriteAtom(pMdat, m_baSampleBuffer, nBytes)) {
+        g_RemainMedia.Subtraction(nBytes);
+        return TRUE;
+    }
+    int nError = errno ? errno : EIO;
+    ERR_PRINT("movie sample not written\n%s\n", strerror(nError));
+    m_nExitCode = nError == ENOSPC ? MOV_EXIT_CARD_FULL : MOV_EXIT_NOT_CREATED;
+    return FALSE;
+}
+
 // Returns FALSE when the loop must end (the exit code changed).
 int CMovCreator::AddVideoFrame(MOV_ATOM* pMdat, int nBytes)
 {
     assert(nBytes <= MOV_SAMPLE_BUFFER_SIZE);
+    const long nPos = m_pWriter->GetCurrentPos();
+    if (!WriteSample(pMdat, nBytes))
+        return FALSE;
     if (m_pVideoChunk->nSamples == 0)
-        m_pVideoChunk->dwOffset = (DWORD)m_pWriter->GetCurrentPos();
+        m_pVideoChunk->dwOffset = (DWORD)nPos;
     m_pVideoChunk->nSamples++;
-    m_pWriter->WriteAtom(pMdat, m_baSampleBuffer, nBytes);
-    g_RemainMedia.Subtraction(nBytes);
     m_dwFrameSize[m_nVideoFrames] = (DWORD)nBytes;
     m_nVideoFrames++;
     if (m_pAudioChunk->nSamples != 0)
@@ -495,13 +513,14 @@ int CMovCreator::AddVideoFrame(MOV_ATOM* pMdat, int nBytes)
 int CMovCreator::AddAudioBlock(MOV_ATOM* pMdat, int nBytes)
 {
     assert(nBytes <= MOV_SAMPLE_BUFFER_SIZE);
+    const long nPos = m_pWriter->GetCurrentPos();
+    if (!WriteSample(pMdat, nBytes))
+        return FALSE;
     if (m_pAudioChunk->nSamples == 0)
-        m_pAudioChunk->dwOffset = (DWORD)m_pWriter->GetCurrentPos();
+        m_pAudioChunk->dwOffset = (DWORD)nPos;
     int nFrames = nBytes / ((m_nBits / 8) * m_nChannels);
     m_pAudioChunk->nSamples += nFrames;
     m_nAudioSamples += nFrames;
-    m_pWriter->WriteAtom(pMdat, m_baSampleBuffer, nBytes);
-    g_RemainMedia.Subtraction(nBytes);
     if (m_pVideoChunk->nSamples != 0)
         CloseChunk(TRUE);
     PostAddAudioFrame();

@@ -72,6 +72,7 @@ private:
     CMovCreator& operator=(const CMovCreator&);
 
     void RecordLoop(MOV_ATOM* pMdat);
+    int WriteSample(MOV_ATOM* pMdat, int nBytes);
     int AddVideoFrame(MOV_ATOM* pMdat, int nBytes);
     int AddAudioBlock(MOV_ATOM* pMdat, int nBytes);
     void CloseChunk(int bVideo);

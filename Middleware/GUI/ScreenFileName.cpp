@@ -185,7 +185,9 @@ int screen_filename::OnDraw500ms(void)
     GRA_DrawStringS(57, 157, "sample", GUI_COLOR_WHITE, g_pFont_a24, 0);
     char szDir[512];
     char szName[256];
-    ToRealPath(szDir, g_PlaylistCtrl.GetCurrentDir());
+    char szCurrent[256];
+    g_PlaylistCtrl.GetCurrentDir(szCurrent);
+    ToRealPath(szDir, szCurrent);
     if (!GetNextFileName(szName, szDir, "mov"))
         szName[0] = 0;
     GRA_DrawStringS(85, 178, szName, GUI_COLOR_WHITE, g_pFont_a20, 0);

@@ -1,12 +1,14 @@
 // Card, USB and HDMI watching arrive with the state control issue; until then
 // the thread serves sync requests, counts the card as usable while its
-// partition is mounted, and takes part in the end meeting.
+// partition is mounted (measuring its space when it comes), and takes part
+// in the end meeting.
 #include "Middleware/GUI/StateControl.h"
 
 #include "Lib/Common.h"
 #include "Lib/Global.h"
 #include "Lib/Sys.h"
 #include "Lib/Thread.h"
+#include "Media/RemainMedia.h"
 
 int g_bSdCard = 0;
 int g_bSdCardFormatReq = 0;
@@ -21,7 +23,10 @@ int g_bPowerOffReq = 0;
 void* StateControlThread(void* pArg)
 {
     while (!g_bQuit) {
-        g_bSdCard = IsMount(SDCARD_PARTITION);
+        int bMounted = IsMount(SDCARD_PARTITION);
+        if (bMounted && !g_bSdCard)
+            g_RemainMedia.Update();  // a card came: its space
+        g_bSdCard = bMounted;
         if (g_bSyncReq) {
             g_bSyncReq = 0;
             SYS_sync();

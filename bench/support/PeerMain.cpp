@@ -14,7 +14,8 @@ namespace {
 struct Median
 {
     std::string name;
-    double seconds = 0;
+    double seconds = 0;  // in the benchmark's own unit
+    std::string unit;
 };
 
 class PeerReporter : public benchmark::ConsoleReporter
@@ -25,7 +26,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians_.push_back({run.run_name.str(), run.GetAdjustedRealTime()});
+                medians_.push_back({Name(run.run_name), run.GetAdjustedRealTime(), benchmark::GetTimeUnitString(run.time_unit)});
     }
 
     void PrintRatios()
@@ -35,17 +36,24 @@ public:
         for (const Median& m : medians_)
             if (Role(m.name) == "peer")
                 peers[Group(m.name)] = m.seconds;
-        std::printf("\n%-40s %12s %10s\n", "benchmark (median of repetitions)", "real ns", "x peer");
+        std::printf("\n%-40s %15s %10s\n", "benchmark (median of repetitions)", "real time", "x peer");
         for (const Median& m : medians_) {
             auto peer = peers.find(Group(m.name));
             if (Role(m.name) == "peer")
-                std::printf("%-40s %12.0f %10s\n", m.name.c_str(), m.seconds, "1.00");
+                std::printf("%-40s %12.4g %-2s %10s\n", m.name.c_str(), m.seconds, m.unit.c_str(), "1.00");
             else if (peer != peers.end() && peer->second > 0)
-                std::printf("%-40s %12.0f %10.2f\n", m.name.c_str(), m.seconds, m.seconds / peer->second);
+                std::printf("%-40s %12.4g %-2s %10.2f\n", m.name.c_str(), m.seconds, m.unit.c_str(),
+                            m.seconds / peer->second);
         }
     }
 
 private:
+    // The benchmark and its arguments, without the run settings
+    // ("/iterations:1/repeats:3/manual_time"), so that subject and peer pair up.
+    static std::string Name(const benchmark::BenchmarkName& name)
+    {
+        return name.args.empty() ? name.function_name : name.function_name + "/" + name.args;
+    }
     static std::string Group(const std::string& name) { return name.substr(0, name.find(':')); }
     static std::string Role(const std::string& name)
     {

@@ -172,6 +172,58 @@ uint64_t UsedClusters(const std::string& dir, uint32_t clusterBytes, bool fat32)
     return WalkClusters(dir, clusterBytes, fat32);
 }
 
+bool CardFreeBytes(const CardStore& cards, const std::string& name, uint64_t* freeBytes, std::string* why)
+{
+    std::string image = cards.ImagePath(name);
+    FatInfo fat = ReadFat(image, ReadPartition(image));
+    if (!fat.valid) {
+        if (why)
+            *why = "the card '" + name + "' has no FAT file system";
+        return false;
+    }
+    uint64_t used = UsedClusters(cards.FilesDir(name), fat.clusterBytes, fat.fatBits == 32);
+    *freeBytes = (used < fat.dataClusters ? fat.dataClusters - used : 0) * fat.clusterBytes;
+    return true;
+}
+
+bool FillCard(const CardStore& cards, const std::string& name, uint64_t freeBytes, std::string* why)
+{
+    std::string filler = cards.FilesDir(name) + "/" + kFillerName;
+    unlink(filler.c_str());
+    FatInfo fat = ReadFat(cards.ImagePath(name), ReadPartition(cards.ImagePath(name)));
+    uint64_t freeNow = 0;
+    if (!CardFreeBytes(cards, name, &freeNow, why))
+        return false;
+    const int64_t target = static_cast<int64_t>(freeBytes / fat.clusterBytes * fat.clusterBytes);
+    if (static_cast<int64_t>(freeNow) < target) {
+        if (why)
+            *why = "the card '" + name + "' has only " + std::to_string(freeNow) + " bytes free";
+        return false;
+    }
+    // A sparse file: the card's space, not the host's. Its directory entry
+    // may take a cluster of its own, so the size is corrected once measured.
+    int64_t size = static_cast<int64_t>(freeNow) - target;
+    for (int attempt = 0; attempt < 3 && size > 0; ++attempt) {
+        int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        bool sized = fd >= 0 && ftruncate(fd, static_cast<off_t>(size)) == 0;
+        if (fd >= 0)
+            close(fd);
+        if (!sized) {
+            if (why)
+                *why = "cannot make " + filler + ": " + std::strerror(errno);
+            return false;
+        }
+        if (!CardFreeBytes(cards, name, &freeNow, why))
+            return false;
+        if (static_cast<int64_t>(freeNow) == target)
+            return true;
+        size += static_cast<int64_t>(freeNow) - target;
+    }
+    if (size <= 0)
+        unlink(filler.c_str());
+    return true;
+}
+
 std::string FindSystemProgram(const std::string& name)
 {
     for (const char* dir : {"/usr/sbin/", "/sbin/", "/usr/bin/", "/bin/"}) {

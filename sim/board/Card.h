@@ -87,6 +87,14 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
 // First existing path among the usual places of a system program.
 std::string FindSystemProgram(const std::string& name);
 
+// Space of a card as its FAT sees it: free bytes (whole clusters).
+bool CardFreeBytes(const CardStore& cards, const std::string& name, uint64_t* freeBytes, std::string* why);
+// Leaves freeBytes (rounded down to whole clusters) free on the card by
+// making, resizing or removing a filler file at its root. False and a reason
+// when the card cannot be brought there (less is free without the filler).
+bool FillCard(const CardStore& cards, const std::string& name, uint64_t freeBytes, std::string* why);
+constexpr const char kFillerName[] = "FILLER.BIN";
+
 // The OEM name the recorder writes into cards it formats.
 constexpr const char kDeviceOemName[] = "KS   FAT";
 // The answers given to fdisk for one primary partition over the whole card.

@@ -4,6 +4,7 @@
 
 #include "sim/board/Board.h"
 #include "sim/board/Card.h"
+#include "sim/board/CardFile.h"
 #include "sim/board/Devices.h"
 
 #include <algorithm>
@@ -51,11 +52,6 @@ bool RefusedOnReadOnlyCard(const std::string& hostPath)
 bool WritesByFlags(int flags)
 {
     return (flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC)) != 0;
-}
-
-bool WritesByMode(const char* mode)
-{
-    return mode && (std::strchr(mode, 'w') || std::strchr(mode, 'a') || std::strchr(mode, '+'));
 }
 
 }  // namespace
@@ -225,10 +221,8 @@ FILE* SYS_fopen(const char* path, const char* mode)
         return nullptr;
     }
     std::string host = HostPath(path);
-    if (WritesByMode(mode) && RefusedOnReadOnlyCard(host)) {
-        errno = EROFS;
-        return nullptr;
-    }
+    if (B().OnCard(host))
+        return vrec::board::OpenCardFile(B(), host, mode);
     return fopen(host.c_str(), mode);
 }
 

@@ -1,9 +1,13 @@
 #include "sim/frontend/Controls.h"
 
 #include "sim/board/KeyBits.h"
+#include "sim/sound/SoundCardControl.h"
+#include "sim/sound/WavFile.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <dirent.h>
 
 namespace vrec::frontend {
@@ -164,6 +168,105 @@ void Controls::SetBattery(int level)
 void Controls::SetInputVolume(int value)
 {
     state_.power.inputVolume = std::clamp(value, 0, 127);
+}
+
+bool Controls::SetSoundSource(SoundInputName input, const SoundSource& source, std::string* why)
+{
+    board::SoundCard& card = state_.sound;
+    const sound::Input which = input == SoundInputName::kBuiltIn ? sound::Input::kBuiltInMics : sound::Input::kExternal;
+    switch (source.kind) {
+    case SoundSource::Kind::kSilence:
+        sound::SetSilence(card, which);
+        return true;
+    case SoundSource::Kind::kTone:
+        sound::SetTone(card, which, source.hz[0], source.db[0], source.hz[1], source.db[1]);
+        return true;
+    case SoundSource::Kind::kNoise:
+        sound::SetNoise(card, which, source.db[0], source.db[1]);
+        return true;
+    case SoundSource::Kind::kWavFile: {
+        sound::WavClip clip;
+        if (!sound::ReadWavClip(source.wavFile, &clip, why))
+            return false;
+        if (!sound::SetWavFile(card, which, source.wavFile, source.db[0])) {
+            *why = "the path of " + source.wavFile + " is too long";
+            return false;
+        }
+        return true;
+    }
+    case SoundSource::Kind::kHost:
+        sound::SetHostCapture(card, which);
+        return true;
+    }
+    return false;
+}
+
+SoundSource Controls::CurrentSoundSource(SoundInputName input) const
+{
+    const board::SoundInput& in = input == SoundInputName::kBuiltIn ? state_.sound.inner : state_.sound.external;
+    SoundSource source;
+    switch (in.kind.load()) {
+    case board::kSoundTone:
+        source.kind = SoundSource::Kind::kTone;
+        break;
+    case board::kSoundNoise:
+        source.kind = SoundSource::Kind::kNoise;
+        break;
+    case board::kSoundWavFile:
+        source.kind = SoundSource::Kind::kWavFile;
+        source.wavFile.assign(in.wavFile, strnlen(in.wavFile, sizeof(in.wavFile)));
+        break;
+    case board::kSoundHost:
+        source.kind = SoundSource::Kind::kHost;
+        break;
+    default:
+        break;
+    }
+    for (int ch = 0; ch < 2; ++ch) {
+        source.hz[ch] = in.toneHz[ch].load();
+        source.db[ch] = in.levelCentiDb[ch].load() / 100.0;
+    }
+    return source;
+}
+
+std::string DescribeSoundSource(const SoundSource& source)
+{
+    auto level = [](double db) {
+        char text[32];
+        if (db <= -144.0)
+            std::snprintf(text, sizeof(text), "off");
+        else
+            std::snprintf(text, sizeof(text), "%.1f dB", db);
+        return std::string(text);
+    };
+    switch (source.kind) {
+    case SoundSource::Kind::kTone: {
+        std::string left = std::to_string(source.hz[0]) + " Hz " + level(source.db[0]);
+        std::string right = std::to_string(source.hz[1]) + " Hz " + level(source.db[1]);
+        return left == right ? "tone " + left : "tone " + left + " / " + right;
+    }
+    case SoundSource::Kind::kNoise:
+        return "noise " + level(source.db[0]);
+    case SoundSource::Kind::kWavFile: {
+        size_t slash = source.wavFile.rfind('/');
+        return "WAV " + (slash == std::string::npos ? source.wavFile : source.wavFile.substr(slash + 1));
+    }
+    case SoundSource::Kind::kHost:
+        return "host microphone";
+    case SoundSource::Kind::kSilence:
+        break;
+    }
+    return "silence";
+}
+
+bool Controls::FillCard(uint64_t freeBytes, std::string* why)
+{
+    std::string name = CardInSlot();
+    if (name.empty()) {
+        *why = "no card in the slot";
+        return false;
+    }
+    return board::FillCard(cards_, name, freeBytes, why);
 }
 
 bool Controls::InsertCard(const std::string& name, std::string* why)

@@ -35,6 +35,33 @@ enum class Switch
 std::optional<Switch> FindSwitch(const std::string& name);
 const std::vector<std::string>& SwitchNames();
 
+// The sound card's two capture inputs.
+enum class SoundInputName
+{
+    kBuiltIn,   // the built-in microphones
+    kExternal,  // the external jack (microphone or line)
+};
+
+// What an input hears.
+struct SoundSource
+{
+    enum class Kind
+    {
+        kSilence,
+        kTone,     // a sine per channel
+        kNoise,    // white noise per channel
+        kWavFile,  // a WAV file, looped
+        kHost,     // the host's own microphone
+    };
+    Kind kind = Kind::kSilence;
+    int hz[2] = {1000, 1000};
+    double db[2] = {-20.0, -20.0};  // peak level in dBFS (a WAV file: its gain)
+    std::string wavFile;            // host path
+};
+
+// "tone 1000 Hz -6.0 dB", "silence", "WAV take.wav", ...
+std::string DescribeSoundSource(const SoundSource& source);
+
 class Controls
 {
 public:
@@ -57,9 +84,15 @@ public:
     void SetBattery(int level);  // 0..7
     void SetInputVolume(int value);  // 0..127
 
+    // What the microphones hear. False and a reason for an unreadable WAV file.
+    bool SetSoundSource(SoundInputName input, const SoundSource& source, std::string* why);
+    SoundSource CurrentSoundSource(SoundInputName input) const;
+
     // Card slot. Names are folders under the board's cards/.
     bool InsertCard(const std::string& name, std::string* why);
     void RemoveCard();
+    // Leaves that many bytes free on the card in the slot (a filler file).
+    bool FillCard(uint64_t freeBytes, std::string* why);
     // Makes a new card (formatted by the recorder or elsewhere) and puts it in.
     bool NewCard(const std::string& name, board::CardFormat format, uint64_t sizeBytes, std::string* why);
     std::string CardInSlot() const;

@@ -76,6 +76,7 @@ int main(int argc, char** argv)
         window.snapshotDir = options.outDir;
         window.screenshot = options.screenshot;
         window.screenshotAfterMs = options.screenshotAfterMs;
+        window.soundFile = options.soundFile;
         return RunWindow(controls, supervisor, window);
     }
     std::string scenario = options.scenario;

@@ -64,6 +64,9 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string* why)
         } else if (arg == "--screenshot") {
             if (!value(out.screenshot))
                 return false;
+        } else if (arg == "--wav") {
+            if (!value(out.soundFile))
+                return false;
         } else if (arg == "--after") {
             std::string text;
             if (!value(text))
@@ -116,6 +119,7 @@ Options:
   --headless        no window: runs SCENARIO, or the demo (%s)
   --quiet           the firmware's output goes only to ROOT/log/firmware.log
   --screenshot FILE window: save the window as a PNG after --after (default 3s), then close
+  --wav FILE        window: a WAV file the microphone rows (B, L) offer as a source
   --help            this text
 
 The firmware's debug console is this program's standard input (window mode)

@@ -18,6 +18,7 @@ struct Options
     bool help = false;
     std::string screenshot;  // window: save its picture after screenshotAfterMs and close
     int screenshotAfterMs = 3000;
+    std::string soundFile;   // window: a WAV file the microphone rows offer
 };
 
 // Fills in the defaults of the build; false and the reason on a bad option.

@@ -40,6 +40,33 @@ bool ParseSize(const std::string& text, uint64_t& out)
     return out >= 32ull * 1024 * 1024 && out <= 64ull * 1024 * 1024 * 1024;
 }
 
+// "40M", "512K", "1.5G", "0" -> bytes (a free space, any amount).
+bool ParseSpace(const std::string& text, uint64_t& out)
+{
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    std::string unit = Lower(end ? end : "");
+    double scale = unit == "g" || unit == "gb"   ? 1024.0 * 1024 * 1024
+                   : unit == "m" || unit == "mb" ? 1024.0 * 1024
+                   : unit == "k" || unit == "kb" ? 1024.0
+                   : unit.empty()                ? 1.0
+                                                 : 0;
+    if (text.empty() || end == text.c_str() || scale == 0 || v < 0 || v * scale > 64.0 * 1024 * 1024 * 1024)
+        return false;
+    out = static_cast<uint64_t>(v * scale);
+    return true;
+}
+
+bool ParseDouble(const std::string& text, double lo, double hi, double& out)
+{
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != 0 || !(v >= lo && v <= hi))
+        return false;
+    out = v;
+    return true;
+}
+
 bool ParseOnOff(const std::string& text, bool& out)
 {
     std::string t = Lower(text);
@@ -166,6 +193,8 @@ public:
             return ParseCamera();
         if (verb == "expect")
             return Kind(Step::Kind::kExpect) && ParseExpect();
+        if (verb == "sound")
+            return ParseSound();
         if (verb == "quit")
             return Kind(Step::Kind::kQuit) && Count(1);
         return Fail("unknown step '" + Word(0) + "'");
@@ -196,7 +225,63 @@ private:
                 return Fail("card size like 512M or 4G (32M to 64G)");
             return true;
         }
-        return Fail("card insert, remove, new, foreign or blank");
+        if (a == "fill") {
+            if (!Count(3))
+                return false;
+            if (!ParseSpace(Word(2), step_.sizeBytes))
+                return Fail("card fill FREE: the space left free, like 40M or 512K");
+            return true;
+        }
+        return Fail("card insert, remove, new, foreign, blank or fill");
+    }
+
+    // sound builtin|external silence | tone HZ DB [HZ DB] | noise DB [DB] | wav FILE [DB] | host
+    bool ParseSound()
+    {
+        Kind(Step::Kind::kSound);
+        const std::string input = Lower(Word(1));
+        if (input == "builtin" || input == "inner")
+            step_.soundInput = SoundInputName::kBuiltIn;
+        else if (input == "external" || input == "jack")
+            step_.soundInput = SoundInputName::kExternal;
+        else
+            return Fail("sound builtin|external SOURCE");
+        SoundSource& src = step_.sound;
+        const std::string kind = Lower(Word(2));
+        if (kind == "silence") {
+            src.kind = SoundSource::Kind::kSilence;
+            return Count(3);
+        }
+        if (kind == "host") {
+            src.kind = SoundSource::Kind::kHost;
+            return Count(3);
+        }
+        if (kind == "tone") {
+            src.kind = SoundSource::Kind::kTone;
+            if (words_.size() != 5 && words_.size() != 7)
+                return Fail("sound ... tone HZ DB [HZ DB] (left, then right)");
+            for (int ch = 0; ch < 2; ++ch) {
+                size_t at = words_.size() == 7 ? 3 + 2 * ch : 3;
+                if (!Int(at, 1, 48000, src.hz[ch]) || !Level(at + 1, src.db[ch]))
+                    return false;
+            }
+            return true;
+        }
+        if (kind == "noise") {
+            src.kind = SoundSource::Kind::kNoise;
+            if (words_.size() != 4 && words_.size() != 5)
+                return Fail("sound ... noise DB [DB]");
+            return Level(3, src.db[0]) && Level(words_.size() - 1, src.db[1]);
+        }
+        if (kind == "wav") {
+            src.kind = SoundSource::Kind::kWavFile;
+            if (words_.size() != 4 && words_.size() != 5)
+                return Fail("sound ... wav FILE [GAIN_DB]");
+            src.wavFile = Word(3);
+            src.db[0] = src.db[1] = 0.0;
+            return words_.size() == 4 || Level(4, src.db[0]);
+        }
+        return Fail("sources are silence, tone, noise, wav and host");
     }
 
     // What the board's camera looks at, and its sync marks.
@@ -351,6 +436,10 @@ private:
         return ParseInt(Word(i), lo, hi, out) ||
                Fail("'" + Word(i) + "' is not a number from " + std::to_string(lo) + " to " + std::to_string(hi));
     }
+    bool Level(size_t i, double& db)
+    {
+        return ParseDouble(Word(i), -144.0, 24.0, db) || Fail("'" + Word(i) + "' is not a level in dB (-144 to 24)");
+    }
     bool OnOff(size_t i, bool& out) { return ParseOnOff(Word(i), out) || Fail("say on or off, not '" + Word(i) + "'"); }
     bool KeyList(size_t from, size_t to)
     {
@@ -441,6 +530,10 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
   card new NAME [SIZE]             a new card formatted by the recorder, put in (SIZE 4G)
   card foreign NAME [SIZE]         a new card formatted elsewhere, put in
   card blank NAME [SIZE]           a new card never formatted, put in
+  card fill FREE                   fill the card in the slot to leave FREE (40M, 512K, 0)
+  sound builtin|external SOURCE    what the built-in microphones or the jack hear:
+                                   silence | tone HZ DB [HZ DB] (left, right) |
+                                   noise DB [DB] | wav FILE [GAIN_DB] | host
   hdmi plug [nosink] | hdmi unplug nosink: a cable without a display answering
   usb plug | usb unplug
   battery N                        level 0 (empty) .. 7 (full)
@@ -452,7 +545,7 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
   console TEXT                     a line for the debug console
   camera scene|bars|host           what the camera sees: the test scene, colour
                                    bars, the host's own camera
-  camera file PATH                 ... a video file (looped)
+  camera file PATH                 ... a video file (looped; relative to the scenario)
   camera sync                      one sync mark: a white frame and a click on the
                                    built-in microphones at the same instant
   camera sync on|off               a sync mark every second

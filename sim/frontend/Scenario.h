@@ -56,6 +56,7 @@ struct Step
         kConsole,
         kExpect,
         kQuit,
+        kSound,
         kCamera,  // action: scene bars host file sync; name: file; number: sync -1 once, 1 every second, 0 off
     };
     Kind kind = Kind::kWait;
@@ -67,12 +68,14 @@ struct Step
     Switch which = Switch::kHold;
     bool on = false;          // set, hdmi/usb plug, adapter
     bool sink = true;         // hdmi plug with a display answering
-    std::string action;       // card: insert remove new foreign blank; power: on off cut
+    std::string action;       // card: insert remove new foreign blank fill; power: on off cut
     std::string name;         // card name, console text, snapshot file
-    uint64_t sizeBytes = 0;
+    uint64_t sizeBytes = 0;   // card new: its size; card fill: the space left free
     int number = 0;           // battery, volume
     Output output = Output::kLcd;
     Check check;
+    SoundInputName soundInput = SoundInputName::kBuiltIn;  // sound
+    SoundSource sound;
 };
 
 struct Scenario

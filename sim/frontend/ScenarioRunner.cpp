@@ -83,6 +83,8 @@ int ScenarioRunner::Run(const Scenario& scenario)
 {
     start_ = std::chrono::steady_clock::now();
     failures_ = 0;
+    size_t slash = scenario.path.rfind('/');
+    scenarioDir_ = slash == std::string::npos ? "." : scenario.path.substr(0, slash);
     for (const Step& step : scenario.steps) {
         Note(step.text);
         std::string why;
@@ -188,10 +190,20 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         return Await(step.check, why);
     case Step::Kind::kQuit:
         return true;
+    case Step::Kind::kSound:
+        return RunSound(step, why);
     case Step::Kind::kCamera:
         return RunCamera(step, why);
     }
     return true;
+}
+
+bool ScenarioRunner::RunSound(const Step& step, std::string* why)
+{
+    SoundSource source = step.sound;
+    if (source.kind == SoundSource::Kind::kWavFile && !source.wavFile.empty() && source.wavFile[0] != '/')
+        source.wavFile = scenarioDir_ + "/" + source.wavFile;
+    return controls_.SetSoundSource(step.soundInput, source, why);
 }
 
 bool ScenarioRunner::RunCamera(const Step& step, std::string* why)
@@ -204,8 +216,10 @@ bool ScenarioRunner::RunCamera(const Step& step, std::string* why)
     else if (step.action == "host")
         board::SetCameraHost(camera);
     else if (step.action == "file") {
-        // The firmware runs elsewhere: it gets the file's absolute path.
-        char* full = realpath(step.name.c_str(), nullptr);
+        // Relative to the scenario; the firmware runs elsewhere: it gets the
+        // file's absolute path.
+        std::string name = step.name[0] == '/' ? step.name : scenarioDir_ + "/" + step.name;
+        char* full = realpath(name.c_str(), nullptr);
         std::string path = full ? full : "";
         std::free(full);
         if (path.empty() || !board::SetCameraFile(camera, path)) {
@@ -221,6 +235,8 @@ bool ScenarioRunner::RunCamera(const Step& step, std::string* why)
 
 bool ScenarioRunner::RunCard(const Step& step, std::string* why)
 {
+    if (step.action == "fill")
+        return controls_.FillCard(step.sizeBytes, why);
     if (step.action == "remove") {
         std::string inSlot = controls_.CardInSlot();
         if (inSlot.empty()) {

@@ -25,6 +25,7 @@ public:
 private:
     bool RunStep(const Step& step, std::string* why);
     bool RunCard(const Step& step, std::string* why);
+    bool RunSound(const Step& step, std::string* why);
     bool RunCamera(const Step& step, std::string* why);
     bool Evaluate(const Check& check, std::string* got);
     bool Await(const Check& check, std::string* why);
@@ -39,6 +40,7 @@ private:
     std::string outDir_;
     FILE* report_;
     std::string lastRemovedCard_;
+    std::string scenarioDir_;  // relative WAV files are found here
     int failures_ = 0;
     std::chrono::steady_clock::time_point start_;
 };

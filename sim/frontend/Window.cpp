@@ -134,6 +134,7 @@ private:
     void Status(const std::string& text);
     void TakeSnapshot(Output output);
     void NextCard();
+    void NextSoundSource(SoundInputName input);
     void NextCameraSource();
     bool SaveScreenshot();
 
@@ -215,6 +216,10 @@ void Window::BuildRows()
                      [this] { controls_.SetSwitch(Switch::kHeadphones, !controls_.SwitchOn(Switch::kHeadphones)); }});
     rows_.push_back({"E", [this] { return std::string("External mic: ") + (controls_.SwitchOn(Switch::kMic) ? "plugged" : "out"); },
                      [this] { controls_.SetSwitch(Switch::kMic, !controls_.SwitchOn(Switch::kMic)); }});
+    rows_.push_back({"B", [this] { return "Built-in mics: " + DescribeSoundSource(controls_.CurrentSoundSource(SoundInputName::kBuiltIn)); },
+                     [this] { NextSoundSource(SoundInputName::kBuiltIn); }});
+    rows_.push_back({"L", [this] { return "External jack: " + DescribeSoundSource(controls_.CurrentSoundSource(SoundInputName::kExternal)); },
+                     [this] { NextSoundSource(SoundInputName::kExternal); }});
     rows_.push_back({"I", [this] {
                          std::string in = controls_.CardInSlot();
                          return in.empty() ? "Card: out (" + chosenCard_ + ")" : "Card: " + in + " in";
@@ -256,6 +261,43 @@ void Window::BuildRows()
                          if (!supervisor_.IsOn() && !supervisor_.PowerOn(&why))
                              Status(why);
                      }});
+}
+
+// Steps through what an input can hear: silence, two tones, noise, the
+// --wav file and the host's microphone.
+void Window::NextSoundSource(SoundInputName input)
+{
+    std::vector<SoundSource> choices(4);
+    choices[1].kind = SoundSource::Kind::kTone;
+    choices[1].hz[0] = choices[1].hz[1] = 1000;
+    choices[1].db[0] = choices[1].db[1] = -6.0;
+    choices[2].kind = SoundSource::Kind::kTone;
+    choices[2].hz[0] = choices[2].hz[1] = 440;
+    choices[2].db[0] = choices[2].db[1] = -20.0;
+    choices[3].kind = SoundSource::Kind::kNoise;
+    choices[3].db[0] = choices[3].db[1] = -30.0;
+    if (!options_.soundFile.empty()) {
+        SoundSource wav;
+        wav.kind = SoundSource::Kind::kWavFile;
+        wav.wavFile = options_.soundFile;
+        wav.db[0] = wav.db[1] = 0.0;
+        choices.push_back(wav);
+    }
+    SoundSource host;
+    host.kind = SoundSource::Kind::kHost;
+    choices.push_back(host);
+
+    std::string now = DescribeSoundSource(controls_.CurrentSoundSource(input));
+    size_t next = 0;
+    for (size_t i = 0; i < choices.size(); ++i) {
+        if (DescribeSoundSource(choices[i]) == now) {
+            next = (i + 1) % choices.size();
+            break;
+        }
+    }
+    std::string why;
+    if (!controls_.SetSoundSource(input, choices[next], &why))
+        Status("sound: " + why);
 }
 
 void Window::NextCard()
@@ -350,6 +392,8 @@ void Window::OnKey(const SDL_KeyboardEvent& key, bool down)
     case SDLK_x: toggle("X"); break;
     case SDLK_u: toggle("U"); break;
     case SDLK_a: toggle("A"); break;
+    case SDLK_b: toggle("B"); break;
+    case SDLK_l: toggle("L"); break;
     case SDLK_v: toggle("V"); break;
     case SDLK_y: toggle("Y"); break;
     case SDLK_g: toggle("G"); break;
@@ -421,11 +465,11 @@ void Window::RenderPanel()
     text_->Draw(kPanelX, y, "Switches and cables", 0xFFFFFF);
     y += 28;
     for (Row& row : rows_) {
-        row.rect = SDL_Rect{kPanelX - 4, y - 2, 300, 20};
+        row.rect = SDL_Rect{kPanelX - 4, y - 2, 300, 19};
         Fill(renderer_, row.rect.x, row.rect.y, row.rect.w, row.rect.h, 0x262B31);
         small_->Draw(kPanelX, y + 2, row.shortcut, 0x7FC8FF);
         small_->Draw(kPanelX + 40, y + 2, row.label(), 0xE8ECF0);
-        y += 22;
+        y += 21;
     }
     y += 10;
     text_->Draw(kPanelX, y, "Keys", 0xFFFFFF);
@@ -435,7 +479,7 @@ void Window::RenderPanel()
                             "Space  PLAY    S  STOP", "F12 / F11  snapshot LCD / HDMI"};
     for (const char* text : legend) {
         small_->Draw(kPanelX, y, text, 0xB8C2CC);
-        y += 18;
+        y += 17;
     }
 }
 

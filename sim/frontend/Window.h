@@ -15,6 +15,7 @@ struct WindowOptions
     std::string snapshotDir;  // F11/F12 snapshots
     std::string screenshot;   // save the window picture after screenshotAfterMs, then close
     int screenshotAfterMs = 3000;
+    std::string soundFile;    // a WAV file the microphone rows offer
 };
 
 // True when a display seems to be there.

@@ -115,6 +115,44 @@ power off
     EXPECT_NE(fat.oemName, vrec::board::kDeviceOemName);
 }
 
+TEST_F(FrontendScenario, MicrophoneSourcesAndAFilledSmallCard)
+{
+    // A WAV file beside the scenario, found by its relative name.
+    std::string clip(44 + 4800 * 4, '\0');
+    clip.replace(0, 44, std::string("RIFF\x24\x4b\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x80\xbb\0\0\0\xee\x02\0\x04\0\x10\0"
+                                    "data\0\x4b\0\0", 44));
+    ASSERT_TRUE(WriteFile(root_ + "/clip.wav", clip));
+    RunResult run = RunScenario(R"(sound builtin tone 440 -20 880 -12.5
+sound external wav clip.wav -3
+card new small 64M
+card fill 2M
+)");
+    ASSERT_EQ(run.status, 0) << run.output;
+    vrec::board::HardwareStateFile state(root_);
+    ASSERT_TRUE(state.ok());
+    const vrec::board::SoundInput& inner = state.state().sound.inner;
+    EXPECT_EQ(inner.kind.load(), vrec::board::kSoundTone);
+    EXPECT_EQ(inner.toneHz[0].load(), 440);
+    EXPECT_EQ(inner.toneHz[1].load(), 880);
+    EXPECT_EQ(inner.levelCentiDb[1].load(), -1250);
+    const vrec::board::SoundInput& jack = state.state().sound.external;
+    EXPECT_EQ(jack.kind.load(), vrec::board::kSoundWavFile);
+    EXPECT_EQ(std::string(jack.wavFile), root_ + "/clip.wav");
+    EXPECT_EQ(jack.levelCentiDb[0].load(), -300);
+    uint64_t free = 0;
+    std::string why;
+    vrec::board::CardStore cards(root_);
+    ASSERT_TRUE(vrec::board::CardFreeBytes(cards, "small", &free, &why)) << why;
+    EXPECT_EQ(free, 2u << 20);
+    EXPECT_NE(run.output.find(vrec::board::kFillerName), std::string::npos) << run.output;
+
+    // A file that is no WAV file fails the step with the reason.
+    run = RunScenario("sound builtin wav test.vsc\n");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("test.vsc:1:"), std::string::npos) << run.output;
+    EXPECT_EQ(state.state().sound.inner.kind.load(), vrec::board::kSoundTone);
+}
+
 TEST_F(FrontendScenario, FailedChecksAreReportedAndGiveStatusOne)
 {
     RunResult run = RunScenario(R"(expect power on

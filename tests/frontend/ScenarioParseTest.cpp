@@ -104,6 +104,50 @@ TEST(ScenarioParse, CheckDetails)
     EXPECT_EQ(s.steps[9].check.name, "hello world");
 }
 
+TEST(ScenarioParse, MicrophoneSourcesAndCardFilling)
+{
+    Scenario s = Parse("sound builtin tone 1000 -6\nsound external tone 440 -20 880 -30.5\nsound builtin noise -40\n"
+                       "sound jack wav take.wav -3\nsound inner host\nsound external silence\ncard fill 40M\n"
+                       "card fill 0\ncard fill 512K\n");
+    ASSERT_EQ(s.steps.size(), 9u);
+    const SoundSource& tone = s.steps[0].sound;
+    EXPECT_EQ(s.steps[0].kind, Step::Kind::kSound);
+    EXPECT_EQ(s.steps[0].soundInput, SoundInputName::kBuiltIn);
+    EXPECT_EQ(tone.kind, SoundSource::Kind::kTone);
+    EXPECT_EQ(tone.hz[0], 1000);
+    EXPECT_EQ(tone.hz[1], 1000);
+    EXPECT_DOUBLE_EQ(tone.db[1], -6.0);
+    const SoundSource& two = s.steps[1].sound;
+    EXPECT_EQ(s.steps[1].soundInput, SoundInputName::kExternal);
+    EXPECT_EQ(two.hz[0], 440);
+    EXPECT_EQ(two.hz[1], 880);
+    EXPECT_DOUBLE_EQ(two.db[0], -20.0);
+    EXPECT_DOUBLE_EQ(two.db[1], -30.5);
+    EXPECT_EQ(s.steps[2].sound.kind, SoundSource::Kind::kNoise);
+    EXPECT_DOUBLE_EQ(s.steps[2].sound.db[1], -40.0);
+    EXPECT_EQ(s.steps[3].sound.kind, SoundSource::Kind::kWavFile);
+    EXPECT_EQ(s.steps[3].sound.wavFile, "take.wav");
+    EXPECT_DOUBLE_EQ(s.steps[3].sound.db[0], -3.0);
+    EXPECT_EQ(s.steps[4].sound.kind, SoundSource::Kind::kHost);
+    EXPECT_EQ(s.steps[5].sound.kind, SoundSource::Kind::kSilence);
+    EXPECT_EQ(s.steps[6].action, "fill");
+    EXPECT_EQ(s.steps[6].sizeBytes, 40ull << 20);
+    EXPECT_EQ(s.steps[7].sizeBytes, 0u);
+    EXPECT_EQ(s.steps[8].sizeBytes, 512ull << 10);
+
+    EXPECT_NE(Error("sound mouth tone 1 1").find("builtin|external"), std::string::npos);
+    EXPECT_NE(Error("sound builtin music").find("silence, tone, noise, wav and host"), std::string::npos);
+    EXPECT_NE(Error("sound builtin tone 1000").find("tone HZ DB"), std::string::npos);
+    EXPECT_NE(Error("sound builtin tone 1000 loud").find("level in dB"), std::string::npos);
+    EXPECT_NE(Error("sound builtin tone 99999 -6").find("1 to 48000"), std::string::npos);
+    EXPECT_NE(Error("sound builtin noise -200").find("level in dB"), std::string::npos);
+    EXPECT_NE(Error("sound builtin wav").find("wav FILE"), std::string::npos);
+    EXPECT_NE(Error("sound builtin silence now").find("unexpected 'now'"), std::string::npos);
+    EXPECT_NE(Error("card fill").find("more words"), std::string::npos);
+    EXPECT_NE(Error("card fill lots").find("card fill FREE"), std::string::npos);
+    EXPECT_NE(Error("card fill 100G").find("card fill FREE"), std::string::npos);
+}
+
 TEST(ScenarioParse, ErrorsNameTheLineAndTheFault)
 {
     EXPECT_EQ(Error("wait 1s\npress JUMP\n"), "t.vsc:2: unknown key 'JUMP'");

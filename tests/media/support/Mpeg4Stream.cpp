@@ -8,6 +8,7 @@ extern "C" {
 #include <map>
 #include <memory>
 #include <mutex>
+#include <tuple>
 #include <utility>
 
 namespace vrec::test {
@@ -56,7 +57,7 @@ bool AppendVop(const AVPacket* pkt, Bytes* frame, std::string* error)
     return true;
 }
 
-bool Encode(int width, int height, int count, RecorderVideo* out, std::string* error)
+bool Encode(int width, int height, int count, int64_t bitRate, RecorderVideo* out, std::string* error)
 {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
     if (!codec) {
@@ -71,7 +72,7 @@ bool Encode(int width, int height, int count, RecorderVideo* out, std::string* e
     ctx->framerate = AVRational{30, 1};
     ctx->gop_size = 30;
     ctx->max_b_frames = 0;
-    ctx->bit_rate = static_cast<int64_t>(width) * height * 4;
+    ctx->bit_rate = bitRate > 0 ? bitRate : static_cast<int64_t>(width) * height * 4;
     ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER | AV_CODEC_FLAG_BITEXACT;
     ctx->thread_count = 1;
     if (avcodec_open2(ctx.get(), codec, nullptr) < 0) {
@@ -150,18 +151,18 @@ bool Encode(int width, int height, int count, RecorderVideo* out, std::string* e
 
 }  // namespace
 
-bool EncodeRecorderVideo(int width, int height, int count, RecorderVideo* out, std::string* error)
+bool EncodeRecorderVideo(int width, int height, int count, RecorderVideo* out, std::string* error, int64_t bitRate)
 {
     // Encoding is the slow part of many tests: each size is encoded once,
     // as long as the longest stream asked for.
     static std::mutex lock;
-    static std::map<std::pair<int, int>, RecorderVideo> cache;
+    static std::map<std::tuple<int, int, int64_t>, RecorderVideo> cache;
     std::lock_guard<std::mutex> guard(lock);
-    auto key = std::make_pair(width, height);
+    auto key = std::make_tuple(width, height, bitRate);
     auto it = cache.find(key);
     if (it == cache.end() || static_cast<int>(it->second.frames.size()) < count) {
         RecorderVideo fresh;
-        if (!Encode(width, height, count, &fresh, error))
+        if (!Encode(width, height, count, bitRate, &fresh, error))
             return false;
         it = cache.insert_or_assign(key, std::move(fresh)).first;
     }

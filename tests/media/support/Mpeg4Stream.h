@@ -27,8 +27,10 @@ struct RecorderVideo
     std::vector<Bytes> frames;
 };
 
-// Encodes `count` frames of a moving picture at 30 frames/s. Results are
-// kept per size, so asking again for the same size costs nothing.
-bool EncodeRecorderVideo(int width, int height, int count, RecorderVideo* out, std::string* error);
+// Encodes `count` frames of a moving picture at 30 frames/s, at bitRate bits
+// a second (0: 4 bits a pixel a second). Results are kept per size and
+// rate, so asking again costs nothing.
+bool EncodeRecorderVideo(int width, int height, int count, RecorderVideo* out, std::string* error,
+                         int64_t bitRate = 0);
 
 }  // namespace vrec::test
