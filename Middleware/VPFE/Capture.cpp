@@ -53,6 +53,12 @@ static int s_nSnapResult = 0;
 static int s_abScalerHeld[SCALER_BUFFERS] = {1, 1, 1};
 // The capture device against the console using it while it goes away.
 static void* s_pCaptureLock = nullptr;
+static int s_nMissedFrames = 0;
+
+int VPFE_GetMissedFrames(void)
+{
+    return s_nMissedFrames;
+}
 
 // Crop windows by zoom ((zoom - 100) / 10): 32 x 18 and 16 x 12 smaller per step.
 struct ZOOM_PARA
@@ -327,10 +333,12 @@ static void TakePhoto(Buffer_Handle hFrame, int bTemporary)
         s_bSnapTempReq = 0;
         return;
     }
+    char szCurrent[512];
     char szDir[512];
     char szName[256];
     char szPath[800];
-    ToRealPath(szDir, g_PlaylistCtrl.GetCurrentDir());
+    g_PlaylistCtrl.GetCurrentDir(szCurrent);
+    ToRealPath(szDir, szCurrent);
     if (!GetNextFileName(szName, szDir, "jpg")) {
         s_nSnapResult = -1;
     } else {
@@ -513,10 +521,14 @@ static void RecCaptureLoop(CaptureEnv* pEnv)
         else if (s_bSnapReq)
             TakePhoto(hFrame, 0);
 
-        if (hFrame && FramesWanted()) {
-            if (Fifo_put(pEnv->hOutFifo, hFrame) < 0)
-                ERR_PRINT("Failed to send buffer to video thread\n");
-            hFrame = nullptr;
+        if (FramesWanted()) {
+            if (!hFrame) {
+                ++s_nMissedFrames;
+            } else {
+                if (Fifo_put(pEnv->hOutFifo, hFrame) < 0)
+                    ERR_PRINT("Failed to send buffer to video thread\n");
+                hFrame = nullptr;
+            }
         }
         if (hPreview) {
             if (g_bPhotoCaptured && !bTemporaryPhoto)

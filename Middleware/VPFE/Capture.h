@@ -48,6 +48,10 @@ int IsSnapImageTemp(void);
 int ChgVpfeBufTabToRecMode(void);
 int ChgVpfeBufTabToPlayMode(void);
 
+// Recording frames lost since start because no frame buffer came back from
+// the encoder in time (the writer or the encoder fell behind).
+int VPFE_GetMissedFrames(void);
+
 // Camera sensor registers for the debug console; 0 while no capture device exists.
 int VPFE_GetCameraReg(int nReg, unsigned long* pdwValue);
 int VPFE_SetCameraReg(int nReg, unsigned long dwValue);

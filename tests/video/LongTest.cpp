@@ -28,7 +28,7 @@ vrec::board::HardwareState& State()
     return vrec::board::Board::Get().state();
 }
 
-class LongRecordingTest : public PipelineFixture
+class LongRecordingTest : public DeviceWriterFixture
 {
 };
 
@@ -38,8 +38,8 @@ TEST_F(LongRecordingTest, TenSecondsOfHdAndSdAtTheirBitRatesWithAKeyFrameASecond
         const int height = width == 1280 ? 720 : 480;
         const double target = width == 1280 ? 7.5e6 : 2.5e6;
         ASSERT_TRUE(pipeline_->EnterRecorder(width));
-        const std::string device = "/sdcard/MY_FOLDER/ten" + std::to_string(width) + ".mov";
-        ASSERT_TRUE(pipeline_->Record(10.0, device));
+        const std::string device = pipeline_->RecordWithWriter(10.0);
+        ASSERT_FALSE(device.empty());
         ASSERT_TRUE(pipeline_->LeaveRecorder());
         const std::string path = HostPath(device);
 
@@ -113,13 +113,14 @@ TEST_F(LongRecordingTest, SyncMarksKeepSoundAndPictureWithinAFrameOverAMinute)
     card.inner.kind = vrec::board::kSoundSilence;
     vrec::board::SetSyncEverySecond(State().camera, true);
     ASSERT_TRUE(pipeline_->EnterRecorder(1280));
-    ASSERT_TRUE(pipeline_->Record(62.0, "/sdcard/MY_FOLDER/sync.mov"));
+    const std::string device = pipeline_->RecordWithWriter(62.0);
+    ASSERT_FALSE(device.empty());
     // When the host held the recording up long enough for the queues to
     // overflow, what was lost moved sound and picture apart from then on.
     const bool heldUp = pipeline_->HeldUp();
     ASSERT_TRUE(pipeline_->LeaveRecorder());
     vrec::board::SetSyncEverySecond(State().camera, false);
-    const std::string path = HostPath("/sdcard/MY_FOLDER/sync.mov");
+    const std::string path = HostPath(device);
 
     std::vector<double> flashes;
     std::vector<DecodedFrame> frames = DecodeFrames(path, 1280, 720);

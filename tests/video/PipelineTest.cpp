@@ -150,6 +150,47 @@ TEST_F(PipelineTest, MoviesRecordedThroughTheThreadsAreWhatFfprobeExpects)
     }
 }
 
+// The whole recording path of the device: camera, capture, video and
+// writer threads, named by the recorder in the current folder.
+class DeviceWriterTest : public DeviceWriterFixture
+{
+};
+
+TEST_F(DeviceWriterTest, AMovieRecordedThroughTheCaptureVideoAndWriterThreads)
+{
+    ASSERT_TRUE(pipeline_->EnterRecorder(1280));
+    const std::string device = pipeline_->RecordWithWriter(4.0);
+    ASSERT_FALSE(device.empty());
+    EXPECT_NE(device.find(".mov"), std::string::npos) << device;
+    ASSERT_TRUE(pipeline_->LeaveRecorder());
+    const std::string path = HostPath(device);
+
+    std::vector<ProbeFields> streams = ProbeStreams(path);
+    ASSERT_EQ(streams.size(), 2u);
+    const int videoIndex = streams[0]["codec_type"] == "video" ? 0 : 1;
+    EXPECT_EQ(streams[videoIndex]["codec_name"], "mpeg4");
+    EXPECT_EQ(streams[videoIndex]["width"], "1280");
+    EXPECT_EQ(streams[videoIndex]["height"], "720");
+    EXPECT_EQ(streams[videoIndex]["r_frame_rate"], "30/1");
+    EXPECT_EQ(streams[1 - videoIndex]["codec_name"], "pcm_s16le");
+    EXPECT_EQ(streams[1 - videoIndex]["sample_rate"], "48000");
+    EXPECT_EQ(DecodeErrors(path), "");
+    std::string types = PictureTypes(path);
+    EXPECT_GE(types.size(), 110u);
+    for (size_t i = 0; i < types.size(); ++i)
+        EXPECT_EQ(types[i] == 'I', i % 30 == 0) << "frame " << i;
+    std::vector<DecodedFrame> frames = DecodeFrames(path, 1280, 720);
+    ASSERT_EQ(frames.size(), types.size());
+    const bool excused = LossExcused(*pipeline_);
+    for (size_t i = 1; i < frames.size(); ++i) {
+        ASSERT_TRUE(frames[i].stamp.has_value() && frames[i - 1].stamp.has_value()) << i;
+        if (excused)
+            EXPECT_GT(frames[i].stamp->frame, frames[i - 1].stamp->frame) << "frame " << i;
+        else
+            EXPECT_EQ(frames[i].stamp->frame, frames[i - 1].stamp->frame + 1) << "frame " << i;
+    }
+}
+
 TEST_F(PipelineTest, TheLcdShowsThePreviewUprightAndTurnedWhenTheCameraIsTurnedOver)
 {
     ASSERT_TRUE(pipeline_->EnterRecorder(1280));

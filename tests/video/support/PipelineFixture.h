@@ -19,7 +19,7 @@ protected:
         BoardTest::SetUp();
         SetParameter("/REC Quality/SAMPLE RATE", 48000.0f);
         vrec::board::Board::Get().state().leds.backlight = 5;
-        pipeline_ = std::make_unique<VideoPipeline>();
+        pipeline_ = std::make_unique<VideoPipeline>(WriterKind());
         ASSERT_TRUE(pipeline_->started());
     }
 
@@ -29,7 +29,16 @@ protected:
         BoardTest::TearDown();
     }
 
+    virtual VideoPipeline::Writer WriterKind() const { return VideoPipeline::Writer::kStandIn; }
+
     std::unique_ptr<VideoPipeline> pipeline_;
+};
+
+// The same with the device's writer thread.
+class DeviceWriterFixture : public PipelineFixture
+{
+protected:
+    VideoPipeline::Writer WriterKind() const override { return VideoPipeline::Writer::kDevice; }
 };
 
 }  // namespace vrec::test

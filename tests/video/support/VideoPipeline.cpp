@@ -6,11 +6,15 @@
 #include "Lib/Parameter.h"
 #include "Lib/Thread.h"
 #include "Media/MovCreator.h"
+#include "Media/MovRecorder.h"
+#include "Media/RemainMedia.h"
+#include "Media/Writer.h"
 #include "Middleware/Audio/AudioCapture.h"
 #include "Middleware/Audio/AudioPlay.h"
 #include "Middleware/CODEC/Jpeg.h"
 #include "Middleware/CODEC/Video.h"
 #include "Middleware/GUI/Recorder.h"
+#include "Middleware/GUI/ScreenPlayer.h"
 #include "Middleware/GUI/StateControl.h"
 #include "Middleware/VPBE/Display.h"
 #include "Middleware/VPFE/Capture.h"
@@ -26,12 +30,14 @@ namespace vrec::test {
 
 namespace {
 
-constexpr int kParties = 6;  // the test, display, capture, video, audio capture, audio play
+// The test, display, capture, video, audio capture, audio play (and writer).
+constexpr int kParties = 6;
 constexpr int kEncodedBuffers = 7;
 constexpr int kEncodedBufferSize = 1382400;
 
 CaptureEnv g_captureEnv;
 VideoEnv g_videoEnv;
+WriterEnv g_writerEnv;
 
 }  // namespace
 
@@ -123,7 +129,7 @@ private:
     std::atomic<double> longestStallMs_{0};
 };
 
-VideoPipeline::VideoPipeline()
+VideoPipeline::VideoPipeline(Writer writer) : writerKind_(writer)
 {
     g_bQuit = 0;
     SetActionMode(ACTION_MODE_MOVIE);
@@ -143,45 +149,49 @@ VideoPipeline::VideoPipeline()
     g_nZoom = 100;
     g_nWhiteBalance = 0;
     g_Msp430_nInputVolume = 64;
+    g_Msp430_nBatteryLevel = 7;
     if (!g_hEngine)
         g_hEngine = Engine_open("encodedecode", nullptr, nullptr);
     if (!JPEG_Init())
         return;
     SND_ValInit();
-    g_hRendezvousInit = Rendezvous_create(kParties, &Rendezvous_Attrs_DEFAULT);
-    g_hRendezvousCleanup = Rendezvous_create(kParties, &Rendezvous_Attrs_DEFAULT);
+    wanted_ = writer == Writer::kDevice ? 6 : 5;
+    g_hRendezvousInit = Rendezvous_create(wanted_ + 1, &Rendezvous_Attrs_DEFAULT);
+    g_hRendezvousCleanup = Rendezvous_create(wanted_ + 1, &Rendezvous_Attrs_DEFAULT);
     for (Fifo_Handle& f : fifo_)
         f = Fifo_create(&Fifo_Attrs_DEFAULT);
     g_captureEnv = {fifo_[1], fifo_[0]};
     g_videoEnv = {fifo_[2], fifo_[3], fifo_[0], fifo_[1]};
+    g_writerEnv = {fifo_[3], fifo_[2]};
 
-    writer_ = std::make_unique<FifoMovWriter>(fifo_[2], fifo_[3]);
-    for (int i = 0; i < kEncodedBuffers; ++i) {
-        Buffer_Handle hBuf = Buffer_create(kEncodedBufferSize, &Buffer_Attrs_DEFAULT);
-        if (hBuf)
-            Fifo_put(fifo_[3], hBuf);
+    if (writer == Writer::kStandIn) {
+        writer_ = std::make_unique<FifoMovWriter>(fifo_[2], fifo_[3]);
+        for (int i = 0; i < kEncodedBuffers; ++i) {
+            Buffer_Handle hBuf = Buffer_create(kEncodedBufferSize, &Buffer_Attrs_DEFAULT);
+            if (hBuf)
+                Fifo_put(fifo_[3], hBuf);
+        }
     }
 
     struct Entry
     {
         void* (*routine)(void*);
         void* arg;
-    } entries[5] = {{DisplayThread, nullptr},
-                    {CaptureTread, &g_captureEnv},
-                    {VideoThread, &g_videoEnv},
-                    {AudioCaptureThread, nullptr},
-                    {AudioPlayThread, nullptr}};
-    for (const Entry& e : entries) {
-        if (pthread_create(&threads_[created_], nullptr, e.routine, e.arg) != 0)
+    } entries[6] = {{DisplayThread, nullptr},       {CaptureTread, &g_captureEnv},
+                    {VideoThread, &g_videoEnv},     {AudioCaptureThread, nullptr},
+                    {AudioPlayThread, nullptr},     {WriterThread, &g_writerEnv}};
+    for (int i = 0; i < wanted_; ++i) {
+        if (pthread_create(&threads_[created_], nullptr, entries[i].routine, entries[i].arg) != 0)
             break;
         ++created_;
     }
-    if (created_ < 5)
+    if (created_ < wanted_)
         Rendezvous_force(g_hRendezvousInit);
     else
         Rendezvous_meet(g_hRendezvousInit);
-    writerThread_ = std::thread([this] { WriterLoop(); });
-    started_ = created_ == 5 && !g_bQuit;
+    if (writer_)
+        writerThread_ = std::thread([this] { WriterLoop(); });
+    started_ = created_ == wanted_ && !g_bQuit;
 }
 
 VideoPipeline::~VideoPipeline()
@@ -193,7 +203,7 @@ VideoPipeline::~VideoPipeline()
     if (writerThread_.joinable())
         writerThread_.join();
     g_bQuit = 1;
-    if (created_ == 5)
+    if (created_ == wanted_)
         Rendezvous_meet(g_hRendezvousCleanup);
     else
         Rendezvous_force(g_hRendezvousCleanup);
@@ -202,7 +212,7 @@ VideoPipeline::~VideoPipeline()
     // The stand-in writer's buffers, wherever they ended up.
     for (int f : {2, 3}) {
         Buffer_Handle hBuf = nullptr;
-        while (fifo_[f] && Fifo_getPoll(fifo_[f], &hBuf, 0) == Dmai_EOK)
+        while (writer_ && fifo_[f] && Fifo_getPoll(fifo_[f], &hBuf, 0) == Dmai_EOK)
             Buffer_delete(hBuf);
     }
     for (Fifo_Handle& f : fifo_)
@@ -254,11 +264,24 @@ double VideoPipeline::WriterStallMs() const
 
 bool VideoPipeline::HeldUp() const
 {
-    bool heldUp = WriterStallMs() > 150 || cameraDrops_ > 0;
+    bool heldUp = WriterStallMs() > 150 || cameraDrops_ > 0 || captureMisses_ > 0;
     if (heldUp)
-        std::printf("the host held the recording up: writer %.0f ms, %u frame times without a buffer\n", WriterStallMs(),
-                    cameraDrops_);
+        std::printf("the host held the recording up: writer %.0f ms, %u frame times without a buffer, %d frames "
+                    "without a frame buffer\n",
+                    WriterStallMs(), cameraDrops_, captureMisses_);
     return heldUp;
+}
+
+void VideoPipeline::CountLosses(bool start)
+{
+    uint32_t dropped = vrec::board::Board::Get().state().camera.dropped.load();
+    int missed = VPFE_GetMissedFrames();
+    if (!start) {
+        cameraDrops_ = dropped - droppedAtStart_;
+        captureMisses_ = missed - missedAtStart_;
+    }
+    droppedAtStart_ = dropped;
+    missedAtStart_ = missed;
 }
 
 bool VideoPipeline::EnterRecorder(int width, int actionMode)
@@ -295,6 +318,25 @@ bool VideoPipeline::StopRecording()
     return WaitUntil([this] { return !writerBusy_; }, 20.0);
 }
 
+std::string VideoPipeline::RecordWithWriter(double seconds)
+{
+    // REC_Start and REC_Stop of the screen.
+    g_RemainMedia.Update();
+    g_bRecPause = 0;
+    g_nRecPos = 0;
+    CountLosses(true);
+    g_bRecording = 1;
+    if (!WaitUntil([] { return g_bMovWriterRunning != 0; }, 5.0))
+        return {};
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    REC_Stop();
+    bool stopped = WaitUntil([] { return g_bMovWriterRunning == 0; }, 20.0);
+    CountLosses(false);
+    if (!stopped)
+        return {};
+    return std::string("/sdcard/MY_FOLDER/") + screen_player::m_curFile;
+}
+
 bool VideoPipeline::Record(double seconds, const std::string& devicePath)
 {
     {
@@ -303,13 +345,13 @@ bool VideoPipeline::Record(double seconds, const std::string& devicePath)
     }
     if (!WaitUntil([this] { return writerArmed_.load(); }, 5.0))
         return false;
-    uint32_t dropped = vrec::board::Board::Get().state().camera.dropped.load();
+    CountLosses(true);
     StartRecording();
     if (!WaitUntil([this] { return writerBusy_.load(); }, 5.0))
         return false;
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     bool stopped = StopRecording();
-    cameraDrops_ = vrec::board::Board::Get().state().camera.dropped.load() - dropped;
+    CountLosses(false);
     return stopped;
 }
 
