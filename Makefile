@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build build-asan run test check test-asan test-tsan bench clean
+.PHONY: all deps build build-asan run test check test-asan test-tsan bench clean package
 
 all: build
 
@@ -58,6 +58,11 @@ test-tsan: deps $(TSAN_BUILD)/build.ninja
 bench: build
 	cmake --build $(BUILD) --target benchmarks
 	$(BUILD)/bench/run-benchmarks
+
+# A firmware update package of this build, for the card's /UTILITY folder:
+# $(BUILD)/package/KS7_FW_<version>.bin (the version: cmake -DVREC_VERSION_SYSTEM=...).
+package: build
+	cmake --build $(BUILD) --target update_package
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

@@ -192,6 +192,34 @@ long long GetFileSize(const char* szPath)
     return static_cast<long long>(st.st_size);
 }
 
+// ---- Versions --------------------------------------------------------------
+
+static size_t VersionFieldEnd(const char* szVersion)
+{
+    return strcspn(szVersion, "_.");
+}
+
+int GetVersionNumber(const char* szVersion)
+{
+    char szField[16];
+    size_t n = VersionFieldEnd(szVersion);
+    if (n >= sizeof(szField))
+        n = sizeof(szField) - 1;
+    memcpy(szField, szVersion, n);
+    szField[n] = 0;
+    return atoi(szField);
+}
+
+void GetVersionText(char* szOut, int nSize, const char* szVersion)
+{
+    int nNumber = GetVersionNumber(szVersion);
+    const char* szSecond = szVersion + VersionFieldEnd(szVersion);
+    if (*szSecond)
+        ++szSecond;
+    int nSecond = static_cast<int>(VersionFieldEnd(szSecond));
+    snprintf(szOut, static_cast<size_t>(nSize), "%d.%02d %.*s", nNumber / 100, nNumber % 100, nSecond, szSecond);
+}
+
 // ---- Size texts ------------------------------------------------------------
 
 void IntToString(int nBytes, char* szOut)
@@ -291,6 +319,53 @@ static void FormatProgressTick(void* pCtx)
 int vsystem2(int& nProgress, const char* szCmd)
 {
     return vsystemTick(szCmd, 100, FormatProgressTick, &nProgress);
+}
+
+static void DrawExtractProgress(void* pCtx)
+{
+    int& nProgress = *static_cast<int*>(pCtx);
+    GRA_FillRect(0, 0, GRA_WIDTH, GRA_HEIGHT, 0);
+    GRA_DrawStringSC(0, 30, GRA_WIDTH, "The compressed file is extracting.", 0xFFFF, g_pFont_a24);
+    GRA_DrawStringSC(0, 60, GRA_WIDTH, "Please wait.", 0xFFFF, g_pFont_a24);
+    GRA_DrawStringSC(0, 90, GRA_WIDTH, "(about 30 Seconds)", 0xFFFF, g_pFont_a24);
+    DrawProgressBar(16, 140, 288, 24, nProgress);
+    FB_Flip();
+    ++nProgress;
+}
+
+int vsystem3(int& nProgress, const char* szCmd)
+{
+    return vsystemTick(szCmd, 300, DrawExtractProgress, &nProgress);
+}
+
+int ShellQuote(char* szOut, int nSize, const char* szText)
+{
+    int n = 0;
+    auto put = [&](char c) {
+        if (n < nSize)
+            szOut[n] = c;
+        ++n;
+    };
+    put('\'');
+    for (const char* p = szText; *p; ++p) {
+        if (*p == '\'') {
+            // Close the quote, an escaped quote, open again.
+            put('\'');
+            put('\\');
+            put('\'');
+            put('\'');
+        } else {
+            put(*p);
+        }
+    }
+    put('\'');
+    put(0);
+    if (n > nSize) {
+        if (nSize > 0)
+            szOut[0] = 0;
+        return 0;
+    }
+    return 1;
 }
 
 int CopyFile(const char* szFrom, const char* szTo)

@@ -29,6 +29,12 @@ void GetMyPath(char* szBuf, int nSize);
 int IsReadOnlyFile(const char* szPath);
 long long GetFileSize(const char* szPath);
 
+// A version text such as "0101.0137": its first field (up to the first "_"
+// or ".") as a number (101), and the version shown to the user as
+// "%d.%02d %s" ("1.01 0137").
+int GetVersionNumber(const char* szVersion);
+void GetVersionText(char* szOut, int nSize, const char* szVersion);
+
 // Size texts.
 void IntToString(int nBytes, char* szOut);
 void Int64ToString(long long nBytes, char* szOut);
@@ -37,9 +43,16 @@ void Int64ToString(long long nBytes, char* szOut);
 int vsystem(const char* szCmd);
 int System(const char* szCmd);
 int vsystem2(int& nProgress, const char* szCmd);
+// Like vsystem2, with the firmware update's extraction picture every 300 ms.
+int vsystem3(int& nProgress, const char* szCmd);
 // The runner behind them: polls for the end of the command every
 // dwPeriodMS and calls pfnTick (if any) at each poll.
 int vsystemTick(const char* szCmd, unsigned long dwPeriodMS, void (*pfnTick)(void*), void* pCtx);
+// Quotes a text as one word for /bin/sh: in single quotes, each embedded
+// single quote written '\''. Every name that comes from the card goes into
+// a command line through it. Returns 1, or 0 (and an empty text) when the
+// quoted text does not fit in nSize bytes.
+int ShellQuote(char* szOut, int nSize, const char* szText);
 int CopyFile(const char* szFrom, const char* szTo);
 int IsMount(const char* szDevice);
 int Buffer_LoadFile(Buffer_Handle hBuf, const char* szPath);

@@ -60,8 +60,9 @@ time_t SYS_time(time_t* t);
 int SYS_pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*routine)(void*), void* arg);
 int SYS_setpriority(int which, id_t who, int prio);
 
-// Lets the board observe a state of the program that no device shows (the
-// active screen, for the front end's checks). The device ignores it.
+// Lets the board observe a state of the program that no device shows, for
+// the front end's checks: "screen" (the active screen), "box" (the text of
+// a message box just opened). The device ignores it.
 void SYS_NoteState(const char* szName, const char* szValue);
 
 // Turns a shell command line into the one "/bin/sh -c" runs. Returns 0 and

@@ -53,3 +53,14 @@ int PL_WaitKeepStop(void)
 int PL_GetSlideShowing(void) { return 0; }
 int PL_Stop(int bWait) { return 1; }
 void PL_Close(void) {}
+
+// Stand-ins until the player arrives (remove with it): no file is ever open.
+int PL_IsOpen(void) { return 0; }
+void PL_GetTitle(char* szTitle) { szTitle[0] = 0; }
+void PL_GetDateStr(char* szDate) { szDate[0] = 0; }
+unsigned long PL_GetFileSize(void) { return 0; }
+void PL_GetInfoStr(char* szVideo, char* szAudio)
+{
+    szVideo[0] = 0;
+    szAudio[0] = 0;
+}

@@ -26,6 +26,12 @@ int PL_IsPlaying(void);
 int PL_GetSlideShowing(void);
 int PL_Stop(int bWait);
 void PL_Close(void);
+int PL_IsOpen(void);
+// The open file's name, date text, length and format texts (video, sound).
+void PL_GetTitle(char* szTitle);
+void PL_GetDateStr(char* szDate);
+unsigned long PL_GetFileSize(void);
+void PL_GetInfoStr(char* szVideo, char* szAudio);
 
 void* PlayAudioThread(void* pArg);
 void* PlayVideoThread(void* pArg);

@@ -466,6 +466,7 @@ int CScreenManager::RunBox(int nState, const SAVED_BOX& outer)
     m_nBoxResult = -1;
     m_nBoxState = nState;
     m_bSkipKeyUpdate = 1;
+    SYS_NoteState("box", m_szBoxText);
     AppMainLoop();
     // A loop left for quitting leaves the box unanswered: it counts as "no".
     int nResult = m_nBoxResult == 1 ? 1 : 0;

@@ -173,6 +173,14 @@ int VPFE_SetCameraReg(int nReg, unsigned long dwValue)
     return bOk;
 }
 
+int VPFE_SetColorbar(int bOn)
+{
+    TH_Lock(s_pCaptureLock);
+    int bOk = g_hCapture && Capture_setColrbar(g_hCapture, bOn) == Dmai_EOK;
+    TH_Unlock(s_pCaptureLock);
+    return bOk;
+}
+
 // ---- Capture table -----------------------------------------------------------
 
 int ChgVpfeBufTabToRecMode(void)

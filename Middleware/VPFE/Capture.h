@@ -56,4 +56,7 @@ int VPFE_GetMissedFrames(void);
 int VPFE_GetCameraReg(int nReg, unsigned long* pdwValue);
 int VPFE_SetCameraReg(int nReg, unsigned long dwValue);
 
+// The capture device's colour bar (test mode); 0 while no capture device exists.
+int VPFE_SetColorbar(int bOn);
+
 #endif

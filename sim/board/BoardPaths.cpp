@@ -29,14 +29,85 @@ bool UnderTree(const std::string& path, const std::string& tree)
     return path.size() == tree.size() || path[tree.size()] == '/' || tree.back() == '/';
 }
 
-bool EndsPathToken(char c)
+// Characters that end an unquoted word of a command line.
+bool EndsWord(char c)
 {
-    return std::isspace(static_cast<unsigned char>(c)) || std::strchr("'\";|&)<>`", c) != nullptr;
+    return std::isspace(static_cast<unsigned char>(c)) || std::strchr(";|&()<>`", c) != nullptr;
 }
 
-bool StartsPathToken(char previous)
+// End of the word that starts at i: quotes and backslashes are part of it.
+size_t WordEnd(const std::string& command, size_t i)
 {
-    return std::isspace(static_cast<unsigned char>(previous)) || std::strchr("=<>'\"(;|&:`", previous) != nullptr;
+    while (i < command.size() && !EndsWord(command[i])) {
+        char c = command[i];
+        if (c == '\\') {
+            i += 2;
+        } else if (c == '\'') {
+            size_t close = command.find('\'', i + 1);
+            i = close == std::string::npos ? command.size() : close + 1;
+        } else if (c == '"') {
+            ++i;
+            while (i < command.size() && command[i] != '"')
+                i += command[i] == '\\' ? 2 : 1;
+            ++i;
+        } else {
+            ++i;
+        }
+    }
+    return std::min(i, command.size());
+}
+
+// Where a word's text, once the shell has removed its quotes, begins: the
+// raw index of its first literal character and that character's value.
+// Quoted words read as paths too ('/sdcard/KS x; y/uImage').
+size_t FirstLiteral(const std::string& word, size_t from)
+{
+    size_t i = from;
+    while (i < word.size()) {
+        char c = word[i];
+        if ((c == '\'' || c == '"') && i + 1 < word.size() && word[i + 1] == c) {
+            i += 2;  // an empty quote
+        } else if (c == '\'' || c == '"' || c == '\\') {
+            return i + 1 < word.size() ? i + 1 : std::string::npos;
+        } else {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
+// The text the shell makes of word[from..] (quotes removed), as far as it
+// can be known without running it.
+std::string Literal(const std::string& word, size_t from)
+{
+    std::string text;
+    char quote = 0;
+    for (size_t i = from; i < word.size(); ++i) {
+        char c = word[i];
+        if (quote == '\'') {
+            if (c == '\'')
+                quote = 0;
+            else
+                text += c;
+        } else if (c == '\\' && i + 1 < word.size()) {
+            text += word[++i];
+        } else if (quote == '"') {
+            if (c == '"')
+                quote = 0;
+            else
+                text += c;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
+bool Unquoted(const std::string& word)
+{
+    return word.find_first_of("'\"\\") == std::string::npos;
 }
 
 }  // namespace
@@ -88,55 +159,56 @@ std::string BoardPaths::Unmap(const std::string& hostPath) const
     return rest.empty() ? "/" : rest;
 }
 
-std::string BoardPaths::MapCommand(const std::string& command, const std::string& toolDir) const
+std::string BoardPaths::MapWord(const std::string& word, bool commandWord, const std::string& toolDir) const
 {
     const std::vector<std::string>& tools = BoardToolNames();
+    if (commandWord && !toolDir.empty() && Unquoted(word) && std::find(tools.begin(), tools.end(), word) != tools.end())
+        return toolDir + "/" + word;
+    // The path is the whole word, or what follows "name=" ("of=/dev/mtd4").
+    size_t from = 0;
+    size_t eq = word.find('=');
+    if (eq != std::string::npos && Unquoted(word.substr(0, eq)))
+        from = eq + 1;
+    size_t first = FirstLiteral(word, from);
+    if (first == std::string::npos || word[first] != '/') {
+        if (from == 0)
+            return word;
+        first = FirstLiteral(word, 0);
+        if (first == std::string::npos || word[first] != '/')
+            return word;
+        from = 0;
+    }
+    if (!IsMapped(Literal(word, from)))
+        return word;
+    // The root needs no quoting, so it goes in front of the path's first
+    // character, inside any quotes the path has.
+    return word.substr(0, first) + root_ + word.substr(first);
+}
+
+std::string BoardPaths::MapCommand(const std::string& command, const std::string& toolDir) const
+{
     std::string out;
     out.reserve(command.size() + 64);
     bool commandWord = true;  // the next word starts a simple command
     size_t i = 0;
     while (i < command.size()) {
         char c = command[i];
-        if (std::isspace(static_cast<unsigned char>(c))) {
+        if (std::isspace(static_cast<unsigned char>(c)) || c == '<' || c == '>') {
             out += c;
             ++i;
             continue;
         }
-        if (std::strchr(";|&(", c)) {
+        if (std::strchr(";|&()`", c)) {
             out += c;
             ++i;
             commandWord = true;
             continue;
         }
-        if (c == '/' && (i == 0 || StartsPathToken(command[i - 1]))) {
-            size_t end = i;
-            while (end < command.size() && !EndsPathToken(command[end]))
-                ++end;
-            out += Map(command.substr(i, end - i));
-            i = end;
-            commandWord = false;
-            continue;
-        }
-        // An ordinary word: a board tool name in command position runs the tool.
-        size_t end = i;
-        while (end < command.size() && !std::isspace(static_cast<unsigned char>(command[end])) &&
-               !std::strchr(";|&()<>'\"", command[end]))
-            ++end;
-        if (end == i) {
-            out += c;
-            ++i;
-            continue;
-        }
+        size_t end = WordEnd(command, i);
         std::string word = command.substr(i, end - i);
-        size_t eq = word.find('=');
-        if (commandWord && !toolDir.empty() && std::find(tools.begin(), tools.end(), word) != tools.end())
-            out += toolDir + "/" + word;
-        else if (eq != std::string::npos && eq + 1 < word.size() && word[eq + 1] == '/')
-            out += word.substr(0, eq + 1) + Map(word.substr(eq + 1));  // "of=/dev/..."
-        else
-            out += word;
+        out += MapWord(word, commandWord, toolDir);
         // Assignments before a command ("A=1 cmd") keep the command position.
-        commandWord = commandWord && word.find('=') != std::string::npos;
+        commandWord = commandWord && Unquoted(word) && word.find('=') != std::string::npos;
         i = end;
     }
     return out;

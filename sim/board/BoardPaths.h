@@ -28,7 +28,8 @@ public:
     std::string Unmap(const std::string& hostPath) const;
 
     // Rewrites every absolute path of a shell command line, and makes the
-    // commands the board serves run the board's tools.
+    // commands the board serves run the board's tools. Paths may be quoted
+    // ('/sdcard/UTILITY/KS x; y'); what is quoted stays one word.
     std::string MapCommand(const std::string& command, const std::string& toolDir) const;
 
     // Fixed places inside the root.
@@ -39,6 +40,8 @@ public:
     std::string FlashDir() const { return root_ + "/flash"; }
 
 private:
+    std::string MapWord(const std::string& word, bool commandWord, const std::string& toolDir) const;
+
     std::string root_;
     std::vector<std::string> keep_;
 };

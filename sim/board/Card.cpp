@@ -3,7 +3,9 @@
 #include "sim/board/HardwareState.h"
 #include "sim/board/KeyBits.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -92,13 +94,50 @@ uint64_t WalkClusters(const std::string& dir, uint32_t clusterBytes, bool countF
     return total;
 }
 
-std::string RandomCid()
+uint8_t Crc7(const uint8_t* data, size_t size)
+{
+    uint8_t crc = 0;
+    for (size_t i = 0; i < size; ++i) {
+        for (int bit = 7; bit >= 0; --bit) {
+            bool in = ((data[i] >> bit) & 1) != ((crc >> 6) & 1);
+            crc = static_cast<uint8_t>((crc << 1) & 0x7F);
+            if (in)
+                crc ^= 0x09;
+        }
+    }
+    return crc;
+}
+
+// The card identification register as an SD card reports it: manufacturer,
+// OEM "KS", a product name after the size ("SD04G"), revision 1.0, a random
+// serial number, this month as the manufacturing date, and the CRC7.
+std::string MakeCid(uint64_t sizeBytes)
 {
     std::random_device rd;
+    uint8_t cid[16] = {};
+    cid[0] = 0x4B;
+    cid[1] = 'K';
+    cid[2] = 'S';
+    char name[8];
+    if (sizeBytes >= (1ull << 30))
+        std::snprintf(name, sizeof(name), "SD%02dG", static_cast<int>(std::min<uint64_t>(sizeBytes >> 30, 99)));
+    else
+        std::snprintf(name, sizeof(name), "S%03dM", static_cast<int>(std::min<uint64_t>(sizeBytes >> 20, 999)));
+    std::memcpy(cid + 3, name, 5);
+    cid[8] = 0x10;
+    uint32_t serial = rd();
+    for (int i = 0; i < 4; ++i)
+        cid[9 + i] = static_cast<uint8_t>(serial >> (24 - 8 * i));
+    time_t now = time(nullptr);
+    struct tm local;
+    localtime_r(&now, &local);
+    unsigned year = static_cast<unsigned>(std::max(0, local.tm_year - 100)) & 0xFF;
+    cid[13] = static_cast<uint8_t>(year >> 4);
+    cid[14] = static_cast<uint8_t>((year & 0x0F) << 4 | (local.tm_mon + 1));
+    cid[15] = static_cast<uint8_t>(Crc7(cid, 15) << 1 | 1);
     char text[33];
-    for (int i = 0; i < 32; ++i)
-        text[i] = "0123456789abcdef"[rd() % 16];
-    text[32] = 0;
+    for (int i = 0; i < 16; ++i)
+        std::snprintf(text + 2 * i, 3, "%02x", cid[i]);
     return text;
 }
 
@@ -324,7 +363,7 @@ bool CardStore::Create(const std::string& name, const CardOptions& options, std:
         return fail("cannot size " + image);
     FILE* cid = std::fopen((CardDir(name) + "/cid").c_str(), "w");
     if (cid) {
-        std::fprintf(cid, "%s\n", RandomCid().c_str());
+        std::fprintf(cid, "%s\n", MakeCid(options.sizeBytes).c_str());
         std::fclose(cid);
     }
     if (options.format == CardFormat::kBlank)

@@ -9,6 +9,10 @@
 
 namespace vrec::board {
 
+// Pages are the unit of NAND programming; erase blocks of erasing.
+constexpr uint64_t kFlashPageSize = 2048;
+constexpr uint64_t kFlashEraseBlockSize = 131072;
+
 // Size of a partition ("mtd1".."mtd5"), 0 for no such partition.
 uint64_t FlashPartitionSize(const std::string& name);
 // Every partition's name, for laying out a board.

@@ -248,6 +248,33 @@ struct SoundCard
     SoundStream playback;
 };
 
+// Faults of the internal NAND flash, injected by a test or a scenario and
+// obeyed by the board's flash tools: a bit that reads back inverted, or
+// writes that fail.
+enum FlashFaultKind : int32_t
+{
+    kFlashFaultNone = 0,
+    kFlashFaultFlippedBit = 1,  // bit 0 of the byte at offset reads inverted
+    kFlashFaultWriteError = 2,  // every write to the partition fails
+};
+
+struct FlashFault
+{
+    AtomicInt kind;       // FlashFaultKind
+    AtomicInt partition;  // N of "/dev/mtdN"
+    AtomicLong offset;
+};
+
+// The text of the last box the firmware opened (SYS_NoteState "box"), for
+// the front end's checks.
+constexpr int kBoxNoteSize = 256;
+
+struct BoxNote
+{
+    AtomicWord opened;  // raised for every box
+    char text[kBoxNoteSize];
+};
+
 struct HardwareState
 {
     uint32_t magic;
@@ -266,7 +293,10 @@ struct HardwareState
     Camera camera;
     SoundCard sound;
     ProcessorRegisters registers;
-    uint8_t spare[4096];
+    // Taken from the spare bytes, so that boards made before keep their state.
+    FlashFault flashFault;
+    BoxNote box;
+    uint8_t spare[4096 - sizeof(FlashFault) - sizeof(BoxNote)];
 };
 
 static_assert(std::atomic<int32_t>::is_always_lock_free, "shared atomics must be lock-free");

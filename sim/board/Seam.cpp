@@ -405,6 +405,10 @@ void SYS_NoteState(const char* szName, const char* szValue)
     if (std::strcmp(szName, "screen") == 0) {
         std::snprintf(firmware.activeScreen, sizeof(firmware.activeScreen), "%s", szValue);
         firmware.screenChanges.fetch_add(1);
+    } else if (std::strcmp(szName, "box") == 0) {
+        vrec::board::BoxNote& box = B().state().box;
+        std::snprintf(box.text, sizeof(box.text), "%s", szValue);
+        box.opened.fetch_add(1);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "sim/frontend/FirmwareProcess.h"
 
+#include "sim/board/Boot.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -65,6 +67,15 @@ bool FirmwareProcess::Start(std::string* why)
         errorLines_.clear();
         console_.clear();
     }
+    // What a power-on starts: the application installed in the flash, or the build's.
+    board::BootApplication boot =
+        board::ChooseBootApplication(config_.boardRoot, config_.program, config_.workDir);
+    if (!boot.note.empty()) {
+        std::string line = "board: " + boot.note + "\n";
+        WriteAll(STDERR_FILENO, line.data(), line.size());
+        if (logFd_ >= 0)
+            WriteAll(logFd_, line.data(), line.size());
+    }
     pid_t pid = fork();
     if (pid < 0) {
         *why = std::string("cannot start the firmware: ") + std::strerror(errno);
@@ -74,13 +85,13 @@ bool FirmwareProcess::Start(std::string* why)
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
-        if (chdir(config_.workDir.c_str()) != 0) {
-            std::fprintf(stderr, "vrecsim: cannot enter %s: %s\n", config_.workDir.c_str(), std::strerror(errno));
+        if (chdir(boot.workDir.c_str()) != 0) {
+            std::fprintf(stderr, "vrecsim: cannot enter %s: %s\n", boot.workDir.c_str(), std::strerror(errno));
             _exit(126);
         }
         setenv("VRECSIM_ROOT", config_.boardRoot.c_str(), 1);
-        execl(config_.program.c_str(), config_.program.c_str(), static_cast<char*>(nullptr));
-        std::fprintf(stderr, "vrecsim: cannot run %s: %s\n", config_.program.c_str(), std::strerror(errno));
+        execl(boot.program.c_str(), boot.program.c_str(), static_cast<char*>(nullptr));
+        std::fprintf(stderr, "vrecsim: cannot run %s: %s\n", boot.program.c_str(), std::strerror(errno));
         _exit(127);
     }
     close(in[0]);
@@ -92,6 +103,7 @@ bool FirmwareProcess::Start(std::string* why)
     status_ = 0;
     signal_ = 0;
     wakeFd_ = eventfd(0, EFD_CLOEXEC);
+    outputEnded_ = false;
     int outFd = out[0], errFd = err[0];
     reader_ = std::thread([this, outFd, errFd] { ReadOutput(outFd, errFd); });
     return true;
@@ -149,6 +161,7 @@ void FirmwareProcess::ReadOutput(int outFd, int errFd)
     }
     close(outFd);
     close(errFd);
+    outputEnded_ = true;
 }
 
 void FirmwareProcess::StopReader()
@@ -188,6 +201,11 @@ bool FirmwareProcess::Running()
     pid_t r = waitpid(pid_, &status, WNOHANG);
     if (r == pid_) {
         Reap(status);
+        // What it wrote last is still in the pipes: let the reader take it
+        // before anyone asks how it ended (processes it left behind may keep
+        // the pipes open, so not for long).
+        for (int i = 0; i < 50 && !outputEnded_; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 // console on a pipe, its output forwarded and remembered, and how it ended.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -64,6 +65,7 @@ private:
     int signal_ = 0;
 
     std::thread reader_;
+    std::atomic<bool> outputEnded_{false};  // the reader has seen both pipes end
     int wakeFd_ = -1;
     mutable std::mutex lock_;
     std::deque<std::string> errorLines_;

@@ -197,6 +197,8 @@ public:
             return ParseSound();
         if (verb == "quit")
             return Kind(Step::Kind::kQuit) && Count(1);
+        if (verb == "flash")
+            return ParseFlash();
         return Fail("unknown step '" + Word(0) + "'");
     }
 
@@ -232,7 +234,48 @@ private:
                 return Fail("card fill FREE: the space left free, like 40M or 512K");
             return true;
         }
-        return Fail("card insert, remove, new, foreign, blank or fill");
+        if (a == "put") {
+            if (!Count(4))
+                return false;
+            step_.source = Word(2);
+            step_.name = Word(3);
+            if (step_.name[0] != '/' || step_.name.find("..") != std::string::npos)
+                return Fail("card put HOSTFILE /CARDPATH (the card path starts with '/')");
+            return true;
+        }
+        return Fail("card insert, remove, new, foreign, blank, fill or put");
+    }
+
+    // flash fault mtdN flip OFFSET | flash fault mtdN fail | flash fault off | flash erase mtdN
+    bool ParseFlash()
+    {
+        Kind(Step::Kind::kFlash);
+        std::string what = Lower(Word(1));
+        if (what == "fault" && Lower(Word(2)) == "off") {
+            step_.action = "off";
+            return Count(3);
+        }
+        if (what != "fault" && what != "erase")
+            return Fail("flash fault mtdN flip OFFSET|fail, flash fault off or flash erase mtdN");
+        std::string part = Lower(Word(2));
+        if (part.size() != 4 || part.compare(0, 3, "mtd") != 0 || part[3] < '1' || part[3] > '5')
+            return Fail("the flash partitions are mtd1 to mtd5");
+        step_.number = part[3] - '0';
+        if (what == "erase") {
+            step_.action = "erase";
+            return Count(3);
+        }
+        step_.action = Lower(Word(3));
+        if (step_.action == "fail")
+            return Count(4);
+        if (step_.action != "flip")
+            return Fail("a flash fault is flip OFFSET or fail");
+        char* end = nullptr;
+        std::string offset = Word(4);
+        step_.offset = std::strtoull(offset.c_str(), &end, 0);
+        if (offset.empty() || *end != 0)
+            return Fail("'" + offset + "' is not a byte offset");
+        return Count(5);
     }
 
     // sound builtin|external silence | tone HZ DB [HZ DB] | noise DB [DB] | wav FILE [DB] | host
@@ -382,6 +425,13 @@ private:
                 return Fail("colours are written #RRGGBB");
             return end == 6 || Int(6, 0, 255, c.tolerance);
         }
+        if (what == "box") {
+            c.what = Check::What::kBox;
+            if (end < 3)
+                return Fail("expect box TEXT");
+            c.name = Rest(2, end);
+            return true;
+        }
         if (what == "console") {
             c.what = Check::What::kConsole;
             if (end < 3)
@@ -530,6 +580,7 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
   card new NAME [SIZE]             a new card formatted by the recorder, put in (SIZE 4G)
   card foreign NAME [SIZE]         a new card formatted elsewhere, put in
   card blank NAME [SIZE]           a new card never formatted, put in
+  card put HOSTFILE /CARDPATH      copies a file of this machine onto the card in the slot
   card fill FREE                   fill the card in the slot to leave FREE (40M, 512K, 0)
   sound builtin|external SOURCE    what the built-in microphones or the jack hear:
                                    silence | tone HZ DB [HZ DB] (left, right) |
@@ -543,6 +594,9 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
   power on | power off | power cut power off holds the power key (then the console's
                                    "quit"); cut pulls the battery
   console TEXT                     a line for the debug console
+  flash fault mtdN flip OFFSET     the flash's bit 0 of that byte reads inverted
+  flash fault mtdN fail            writes to the partition fail
+  flash fault off | flash erase mtdN
   camera scene|bars|host           what the camera sees: the test scene, colour
                                    bars, the host's own camera
   camera file PATH                 ... a video file (looped; relative to the scenario)
@@ -553,6 +607,7 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
       led rec|peak|camera on|off   backlight on|off|N        screen NAME
       file /PATH  |  no file /PATH (card paths, patterns allowed: /MY_FOLDER/*.MOV)
       power on|off                 card mounted|unmounted    console TEXT
+      box TEXT                     the last message box the firmware opened holds TEXT
       pixel lcd|hdmi X Y #RRGGBB [TOLERANCE]  (LCD as held: 320 x 240, GUI coordinates)
   quit                             end here (the device is shut down if on)
 )";

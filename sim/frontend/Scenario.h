@@ -24,6 +24,7 @@ struct Check
         kCard,       // on: mounted
         kPixel,      // output, x, y, colour, tolerance
         kConsole,    // text
+        kBox,        // text: the last box the firmware opened holds it
     };
     What what = What::kPower;
     std::string name;
@@ -56,6 +57,7 @@ struct Step
         kConsole,
         kExpect,
         kQuit,
+        kFlash,
         kSound,
         kCamera,  // action: scene bars host file sync; name: file; number: sync -1 once, 1 every second, 0 off
     };
@@ -68,10 +70,13 @@ struct Step
     Switch which = Switch::kHold;
     bool on = false;          // set, hdmi/usb plug, adapter
     bool sink = true;         // hdmi plug with a display answering
-    std::string action;       // card: insert remove new foreign blank fill; power: on off cut
-    std::string name;         // card name, console text, snapshot file
+    std::string action;       // card: insert remove new foreign blank fill put; power: on off cut;
+                              // flash: flip fail off erase
+    std::string name;         // card name, console text, snapshot file; card put: the card path
+    std::string source;       // card put: the host file
     uint64_t sizeBytes = 0;   // card new: its size; card fill: the space left free
-    int number = 0;           // battery, volume
+    int number = 0;           // battery, volume, flash partition (N of mtdN)
+    uint64_t offset = 0;      // flash fault flip: the byte
     Output output = Output::kLcd;
     Check check;
     SoundInputName soundInput = SoundInputName::kBuiltIn;  // sound

@@ -8,9 +8,11 @@
 #include "sim/frontend/CardSummary.h"
 #include "sim/frontend/Pictures.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <glob.h>
+#include <unistd.h>
 #include <thread>
 
 namespace vrec::frontend {
@@ -28,6 +30,15 @@ std::string Hex(uint32_t rgb)
 }
 
 std::string OnOff(bool on) { return on ? "on" : "off"; }
+
+// A box text for a report: its line breaks and frame marks as blanks.
+std::string Printable(std::string text)
+{
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    return text;
+}
 
 bool MatchesOnCard(const std::string& filesDir, const std::string& pattern)
 {
@@ -190,11 +201,33 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         return Await(step.check, why);
     case Step::Kind::kQuit:
         return true;
+    case Step::Kind::kFlash:
+        return RunFlash(step, why);
     case Step::Kind::kSound:
         return RunSound(step, why);
     case Step::Kind::kCamera:
         return RunCamera(step, why);
     }
+    return true;
+}
+
+bool ScenarioRunner::RunFlash(const Step& step, std::string* why)
+{
+    board::FlashFault& fault = controls_.state().flashFault;
+    if (step.action == "erase") {
+        std::string partition = controls_.root() + "/flash/mtd" + std::to_string(step.number);
+        if (truncate(partition.c_str(), 0) != 0) {
+            *why = "cannot erase " + partition + ": " + std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+    fault.kind = board::kFlashFaultNone;
+    if (step.action == "off")
+        return true;
+    fault.partition = step.number;
+    fault.offset = static_cast<int64_t>(step.offset);
+    fault.kind = step.action == "flip" ? board::kFlashFaultFlippedBit : board::kFlashFaultWriteError;
     return true;
 }
 
@@ -245,6 +278,25 @@ bool ScenarioRunner::RunCard(const Step& step, std::string* why)
         }
         lastRemovedCard_ = inSlot;
         controls_.RemoveCard();
+        return true;
+    }
+    if (step.action == "put") {
+        std::string files = controls_.CardFiles();
+        if (files.empty()) {
+            *why = "no card in the slot";
+            return false;
+        }
+        std::string target = files + step.name;
+        std::string source = step.source[0] == '/' ? step.source : scenarioDir_ + "/" + step.source;
+        std::string output;
+        int status = board::RunProgram(board::FindSystemProgram("mkdir"), {"-p", target.substr(0, target.rfind('/'))},
+                                       "", &output);
+        if (status == 0)
+            status = board::RunProgram(board::FindSystemProgram("cp"), {"-r", source, target}, "", &output);
+        if (status != 0) {
+            *why = "cannot put " + step.source + " on the card: " + output;
+            return false;
+        }
         return true;
     }
     if (step.action == "insert") {
@@ -335,6 +387,12 @@ bool ScenarioRunner::Evaluate(const Check& check, std::string* got)
             if (std::abs(p[i] - want[i]) > check.tolerance)
                 return false;
         return true;
+    }
+    case Check::What::kBox: {
+        const board::BoxNote& box = state.box;
+        std::string text(box.text, strnlen(box.text, sizeof(box.text)));
+        *got = box.opened.load() == 0 ? "no box was opened" : "the last box says \"" + Printable(text) + "\"";
+        return box.opened.load() != 0 && text.find(check.name) != std::string::npos;
     }
     case Check::What::kConsole: {
         bool found = supervisor_.process().ConsoleText().find(check.name) != std::string::npos;

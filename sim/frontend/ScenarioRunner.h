@@ -25,6 +25,7 @@ public:
 private:
     bool RunStep(const Step& step, std::string* why);
     bool RunCard(const Step& step, std::string* why);
+    bool RunFlash(const Step& step, std::string* why);
     bool RunSound(const Step& step, std::string* why);
     bool RunCamera(const Step& step, std::string* why);
     bool Evaluate(const Check& check, std::string* got);

@@ -78,6 +78,7 @@ struct BlockTarget
     bool present = true;   // a card is in the slot
     bool readOnly = false;
     bool flash = false;    // past the file's end the bytes are erased (0xFF)
+    int mtd = 0;           // N of "/dev/mtdN"
 };
 
 BlockTarget ResolveBlock(Context& ctx, const std::string& arg)
@@ -107,6 +108,7 @@ BlockTarget ResolveBlock(Context& ctx, const std::string& arg)
         target.flash = true;
         target.file = ctx.paths.FlashDir() + "/" + dev.substr(5);
         target.size = FlashPartitionSize(dev.substr(5));
+        target.mtd = std::atoi(dev.c_str() + 8);
         struct stat st;
         target.present = target.size > 0 && stat(target.file.c_str(), &st) == 0;
     }
@@ -127,6 +129,55 @@ bool PadErased(int fd, uint64_t position)
         end += n;
     }
     return true;
+}
+
+const FlashFault* FaultOf(Context& ctx, const BlockTarget& target, FlashFaultKind kind)
+{
+    const FlashFault& fault = ctx.state().flashFault;
+    if (!target.flash || fault.kind.load() != kind || fault.partition.load() != target.mtd)
+        return nullptr;
+    return &fault;
+}
+
+// NAND programming: a write starts on a page, and it can only clear bits,
+// so what a page holds afterwards is the old bytes AND the new ones (an
+// erased page, all 0xFF, takes the new bytes as they are).
+bool FlashProgram(Context& ctx, const BlockTarget& target, int fd, uint64_t offset, const char* data, size_t size,
+                  std::string* why)
+{
+    if (offset % kFlashPageSize != 0) {
+        *why = "Invalid argument (writes start on a " + std::to_string(kFlashPageSize) + "-byte page)";
+        return false;
+    }
+    if (FaultOf(ctx, target, kFlashFaultWriteError)) {
+        *why = "Input/output error";
+        return false;
+    }
+    std::vector<char> cells(size, static_cast<char>(0xFF));
+    ssize_t held = pread(fd, cells.data(), size, static_cast<off_t>(offset));
+    if (held < 0 || !PadErased(fd, offset)) {
+        *why = std::strerror(errno);
+        return false;
+    }
+    for (size_t i = 0; i < size; ++i)
+        cells[i] = static_cast<char>(cells[i] & data[i]);
+    if (pwrite(fd, cells.data(), size, static_cast<off_t>(offset)) != static_cast<ssize_t>(size)) {
+        *why = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// What reading flash gives: erased past the file's end, and an injected
+// flipped bit where there is one.
+void FlashRead(Context& ctx, const BlockTarget& target, uint64_t offset, char* data, size_t got, size_t want)
+{
+    std::fill(data + got, data + want, static_cast<char>(0xFF));
+    if (const FlashFault* fault = FaultOf(ctx, target, kFlashFaultFlippedBit)) {
+        uint64_t at = static_cast<uint64_t>(fault->offset.load());
+        if (at >= offset && at < offset + want)
+            data[at - offset] = static_cast<char>(data[at - offset] ^ 1);
+    }
 }
 
 uint64_t ParseSize(const std::string& text)
@@ -177,7 +228,7 @@ int RunDd(Context& ctx)
                                : STDIN_FILENO;
     if (inFd < 0)
         return Complain(ctx, "can't open '" + ops["if"] + "': " + std::strerror(errno), 1);
-    int outFlags = O_WRONLY | O_CLOEXEC;
+    int outFlags = (out.flash ? O_RDWR : O_WRONLY) | O_CLOEXEC;
     if (!out.device)
         outFlags |= O_CREAT;
     int outFd = ops.count("of") ? open(out.device ? out.file.c_str() : ops["of"].c_str(), outFlags, 0644)
@@ -206,8 +257,8 @@ int RunDd(Context& ctx)
             got = read(inFd, block.data(), want);
         if (got < 0)
             return Complain(ctx, std::string("read error: ") + std::strerror(errno), 1);
-        if (in.flash && static_cast<size_t>(got) < want) {
-            std::fill(block.begin() + got, block.begin() + static_cast<long>(want), static_cast<char>(0xFF));
+        if (in.flash) {
+            FlashRead(ctx, in, inPos, block.data(), static_cast<size_t>(got), want);
             got = static_cast<ssize_t>(want);
         }
         if (got == 0)
@@ -220,10 +271,12 @@ int RunDd(Context& ctx)
                 return Complain(ctx, "error writing: No space left on device", 1);
             put = static_cast<size_t>(std::min<uint64_t>(put, out.size - outPos));
         }
-        if (out.flash && !PadErased(outFd, outPos))
-            return Complain(ctx, std::string("write error: ") + std::strerror(errno), 1);
-        ssize_t wrote = ops.count("of") ? pwrite(outFd, block.data(), put, static_cast<off_t>(out.start + outPos))
-                                        : write(outFd, block.data(), put);
+        std::string why;
+        if (out.flash && !FlashProgram(ctx, out, outFd, outPos, block.data(), put, &why))
+            return Complain(ctx, "write error: " + why, 1);
+        ssize_t wrote = out.flash ? static_cast<ssize_t>(put)
+                        : ops.count("of") ? pwrite(outFd, block.data(), put, static_cast<off_t>(out.start + outPos))
+                                          : write(outFd, block.data(), put);
         if (wrote < 0)
             return Complain(ctx, std::string("write error: ") + std::strerror(errno), 1);
         ++recordsOut;
@@ -424,18 +477,52 @@ int RunFlashEraseall(Context& ctx)
 
 int RunNandwrite(Context& ctx)
 {
+    bool pad = false;
     std::vector<std::string> positional;
-    for (const std::string& a : ctx.args)
-        if (!a.empty() && a[0] != '-')
+    for (const std::string& a : ctx.args) {
+        if (a == "-p" || a == "--pad")
+            pad = true;
+        else if (!a.empty() && a[0] != '-')
             positional.push_back(a);
+    }
     if (positional.size() != 2)
         return Complain(ctx, "usage: nandwrite [-n] [-p] DEVICE FILE", 1);
     BlockTarget part = ResolveBlock(ctx, positional[0]);
-    if (!part.device || !part.present)
+    if (!part.device || !part.present || !part.flash)
         return Complain(ctx, "open flash error", 1);
-    std::vector<std::string> dd = {"if=" + positional[1], "of=" + positional[0], "bs=2048", "conv=sync"};
-    Context sub(ctx.tool, dd, ctx.paths.root());
-    return RunDd(sub);
+    FILE* in = std::fopen(positional[1].c_str(), "rb");
+    if (!in)
+        return Complain(ctx, "cannot open " + ctx.Device(positional[1]) + ": " + std::strerror(errno), 1);
+    std::vector<char> image;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof(buf), in)) > 0)
+        image.insert(image.end(), buf, buf + n);
+    bool readError = std::ferror(in) != 0;
+    std::fclose(in);
+    if (readError)
+        return Complain(ctx, "read error on " + ctx.Device(positional[1]), 1);
+    if (image.size() % kFlashPageSize != 0) {
+        if (!pad)
+            return Complain(ctx, "Input file is not page-aligned. Use the padding option.", 1);
+        image.resize((image.size() / kFlashPageSize + 1) * kFlashPageSize, static_cast<char>(0xFF));
+    }
+    if (image.size() > part.size)
+        return Complain(ctx, "Image " + std::to_string(image.size()) + " bytes, NAND block " +
+                                 std::to_string(part.size) + " bytes: the image does not fit",
+                        1);
+    int fd = open(part.file.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return Complain(ctx, "open flash error", 1);
+    std::string why;
+    bool ok = FlashProgram(ctx, part, fd, 0, image.data(), image.size(), &why);
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        why = std::strerror(errno);
+    }
+    if (!ok)
+        return Complain(ctx, "write error: " + why, 1);
+    return 0;
 }
 
 int RunNanddump(Context& ctx)

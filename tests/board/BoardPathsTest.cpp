@@ -72,6 +72,30 @@ TEST(BoardPaths, CommandsReachTheRootAndTheBoardTools)
         EXPECT_EQ(p.MapCommand(c.in, kTools), c.out) << c.in;
 }
 
+// Names from the card reach command lines quoted for the shell: the quoted
+// path is mapped as one word and nothing inside it is taken for a command,
+// an operator or another path.
+TEST(BoardPaths, QuotedPathsStayOneWord)
+{
+    BoardPaths p = Paths();
+    struct Case { const char* in; const char* out; };
+    const Case cases[] = {
+        {"dd if='/sdcard/UTILITY/KS x; reboot/mtd4_app.img' of=/dev/mtd4 bs=131072",
+         "/t/bin/dd if='/b/root/sdcard/UTILITY/KS x; reboot/mtd4_app.img' of=/b/root/dev/mtd4 bs=131072"},
+        {"cmp -n 9 /sdcard/UTILITY/uImage_rd.img '/sdcard/UTILITY/KS '\\''q'\\''/uImage'",
+         "cmp -n 9 /b/root/sdcard/UTILITY/uImage_rd.img '/b/root/sdcard/UTILITY/KS '\\''q'\\''/uImage'"},
+        {"rm '/sdcard/UTILITY/KS $(touch /x) `date` * /dev/mtd2'",
+         "rm '/b/root/sdcard/UTILITY/KS $(touch /x) `date` * /dev/mtd2'"},
+        {"tar zxvf \"/tmp/a b.gz\" -C /tmp", "tar zxvf \"/b/root/tmp/a b.gz\" -C /b/root/tmp"},
+        {"cat '/usr/share/a b' /dev/null", "cat '/usr/share/a b' /dev/null"},
+        {"echo 'dd' dd; 'dd' x", "echo 'dd' dd; 'dd' x"},
+        {"(cd /tmp && reboot)", "(cd /b/root/tmp && /t/bin/reboot)"},
+        {"cat $(ls /tmp)", "cat $(ls /b/root/tmp)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(p.MapCommand(c.in, kTools), c.out) << c.in;
+}
+
 TEST(BoardPaths, RootsMustBeSafeInACommandLine)
 {
     std::string why;

@@ -6,6 +6,7 @@
 #include "sim/board/Card.h"
 #include "tests/support/BoardTest.h"
 
+#include <cerrno>
 #include <csignal>
 #include <ctime>
 #include <fcntl.h>
@@ -74,9 +75,14 @@ TEST_F(BoardToolTest, DdOnTheCardWritesInPlace)
     ASSERT_EQ(stat(Image().c_str(), &after), 0);
     EXPECT_EQ(after.st_size, before.st_size);
     EXPECT_FALSE(vrec::board::ReadPartition(Image()).present);
-    // The partition's own boot sector is untouched.
-    std::string sector = ReadFile(Image()).substr(2048 * 512 + 3, 8);
-    EXPECT_EQ(sector, "KS   FAT");
+    // The partition's own boot sector is untouched (read in place: the
+    // image is a sparse file of the card's whole size).
+    char oem[8] = {};
+    int fd = open(Image().c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(pread(fd, oem, sizeof(oem), 2048 * 512 + 3), 8);
+    close(fd);
+    EXPECT_EQ(std::string(oem, sizeof(oem)), "KS   FAT");
 }
 
 TEST_F(BoardToolTest, DdCopiesOrdinaryFilesWithTheRealTool)
@@ -153,6 +159,86 @@ TEST_F(BoardToolTest, FlashErasingTheSettingsPartitionLosesTheSettings)
     dump = ReadFile(HostPath("/tmp/dump.img"));
     EXPECT_EQ(dump, std::string(4u << 20, '\xff'));
     EXPECT_NE(vsystem("flash_eraseall /dev/mtd9"), 0);
+}
+
+TEST_F(BoardToolTest, FlashWritesFollowNandRules)
+{
+    const std::string flash = Board::Get().paths().FlashDir() + "/mtd4";
+    ASSERT_EQ(vsystem("flash_eraseall /dev/mtd4"), 0);
+    WriteFile(HostPath("/tmp/low"), std::string(4096, '\x0f'));
+    WriteFile(HostPath("/tmp/high"), std::string(4096, '\xf0'));
+    ASSERT_EQ(vsystem("dd if=/tmp/low of=/dev/mtd4 bs=2048"), 0);
+    EXPECT_EQ(ReadFile(flash), std::string(4096, '\x0f'));
+    // Programming clears bits only: without an erase the pages hold both.
+    ASSERT_EQ(vsystem("dd if=/tmp/high of=/dev/mtd4 bs=2048"), 0);
+    EXPECT_EQ(ReadFile(flash), std::string(4096, '\0'));
+    ASSERT_EQ(vsystem("flash_eraseall /dev/mtd4"), 0);
+    ASSERT_EQ(vsystem("dd if=/tmp/high of=/dev/mtd4 bs=131072"), 0);
+    EXPECT_EQ(ReadFile(flash), std::string(4096, '\xf0'));
+    // A write must start on a page.
+    EXPECT_NE(vsystem("dd if=/tmp/low of=/dev/mtd4 bs=1000 seek=9"), 0);
+
+    // nandwrite pads the last page with erased bytes only when asked to.
+    ASSERT_EQ(vsystem("flash_eraseall /dev/mtd4"), 0);
+    WriteFile(HostPath("/tmp/odd"), "odd sized");
+    EXPECT_NE(vsystem("nandwrite -n /dev/mtd4 /tmp/odd"), 0);
+    EXPECT_EQ(ReadFile(flash), "");
+    ASSERT_EQ(vsystem("nandwrite -n -p /dev/mtd4 /tmp/odd"), 0);
+    EXPECT_EQ(ReadFile(flash), "odd sized" + std::string(2048 - 9, '\xff'));
+    WriteFile(HostPath("/tmp/huge"), std::string(5u << 20, 'k'));
+    EXPECT_NE(vsystem("nandwrite -p /dev/mtd2 /tmp/huge"), 0) << "4 MiB partition";
+}
+
+TEST_F(BoardToolTest, InjectedFlashFaultsShowInReadsAndWrites)
+{
+    vrec::board::FlashFault& fault = State().flashFault;
+    WriteFile(HostPath("/tmp/kernel"), std::string(6000, 'k'));
+    fault.partition = 2;
+    fault.offset = 4097;
+    fault.kind = vrec::board::kFlashFaultFlippedBit;
+    ASSERT_EQ(vsystem("nandwrite -n -p /dev/mtd2 /tmp/kernel"), 0);
+    ASSERT_EQ(vsystem("nanddump -n -o -b -f /tmp/dump /dev/mtd2"), 0);
+    std::string dump = ReadFile(HostPath("/tmp/dump"));
+    ASSERT_EQ(dump.size(), 4u << 20);
+    EXPECT_EQ(dump[4096], 'k');
+    EXPECT_EQ(dump[4097], 'k' ^ 1);
+    EXPECT_NE(vsystem("cmp -n 6000 /tmp/dump /tmp/kernel"), 0);
+    // Another partition is not affected.
+    ASSERT_EQ(vsystem("nandwrite -n -p /dev/mtd1 /tmp/kernel"), 0);
+    ASSERT_EQ(vsystem("nanddump -n -o -b -f /tmp/dump /dev/mtd1"), 0);
+    EXPECT_EQ(vsystem("cmp -n 6000 /tmp/dump /tmp/kernel"), 0);
+
+    fault.kind = vrec::board::kFlashFaultWriteError;
+    ASSERT_EQ(vsystem("flash_eraseall /dev/mtd2"), 0);
+    EXPECT_NE(vsystem("nandwrite -n -p /dev/mtd2 /tmp/kernel"), 0);
+    EXPECT_NE(vsystem("dd if=/tmp/kernel of=/dev/mtd2 bs=131072"), 0);
+    EXPECT_EQ(ReadFile(Board::Get().paths().FlashDir() + "/mtd2"), "");
+    fault.kind = vrec::board::kFlashFaultNone;
+    EXPECT_EQ(vsystem("nandwrite -n -p /dev/mtd2 /tmp/kernel"), 0);
+}
+
+// Names from the card reach the tools as one quoted word: spaces, quotes,
+// globs, substitutions and separators in them run nothing.
+TEST_F(BoardToolTest, QuotedCardNamesReachTheToolsAsOneWord)
+{
+    const std::string folder = "/sdcard/UTILITY/KS x'; touch made; $(touch made2) `touch made3` *";
+    ASSERT_EQ(SYS_mkdir("/sdcard/UTILITY", 0777) == 0 || errno == EEXIST, true);
+    ASSERT_EQ(SYS_mkdir(folder.c_str(), 0777), 0);
+    WriteFile(HostPath(folder + "/mtd4_app.img"), std::string(3000, 'a'));
+    char quoted[1024];
+    ASSERT_EQ(ShellQuote(quoted, sizeof(quoted), (folder + "/mtd4_app.img").c_str()), 1);
+    ASSERT_EQ(vsystem("flash_eraseall /dev/mtd4"), 0);
+    EXPECT_EQ(vsystem((std::string("dd if=") + quoted + " of=/dev/mtd4 bs=131072").c_str()), 0);
+    EXPECT_EQ(ReadFile(Board::Get().paths().FlashDir() + "/mtd4"), std::string(3000, 'a'));
+    EXPECT_EQ(vsystem((std::string("cmp /sdcard/UTILITY/x ") + quoted + " 2>/dev/null").c_str()), 2) << "no such file";
+    ASSERT_EQ(ShellQuote(quoted, sizeof(quoted), folder.c_str()), 1);
+    EXPECT_EQ(vsystem((std::string("rm -r ") + quoted).c_str()), 0);
+    EXPECT_FALSE(FileExists(HostPath(folder)));
+    for (const char* made : {"made", "made2", "made3"}) {
+        EXPECT_FALSE(FileExists(made)) << made;
+        EXPECT_FALSE(FileExists(HostPath(std::string("/sdcard/UTILITY/") + made))) << made;
+    }
+    EXPECT_TRUE(FileExists(HostPath("/sdcard/MY_FOLDER"))) << "the * matched nothing else";
 }
 
 TEST_F(BoardToolTest, AmixerNeverReachesTheMachinesSoundCard)

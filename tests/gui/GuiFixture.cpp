@@ -14,8 +14,10 @@
 #include "sim/board/Board.h"
 #include "sim/board/Compositor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <vector>
 #include <unistd.h>
 
 namespace vrec::test {
@@ -170,6 +172,42 @@ int PanelTest::CountNear(const RgbImage& lcd, int x, int y, int w, int h, Rgb co
                 ++n;
         }
     return n;
+}
+
+bool PanelTest::ShowsText(const RgbImage& lcd, int x, int y, const std::string& text, unsigned char* font,
+                          uint16_t colour, int edge, uint16_t background, bool followed)
+{
+    // The string drawn alone on a canvas of the LCD's layout (logical (x, y)
+    // at 478 + 480 x - 2 y), then compared where it inks.
+    if (GRA_GetRotate() != 90)
+        return false;
+    std::vector<uint16_t> canvas(240 * 320, background);
+    unsigned char* saved = g_pDrawTarget;
+    g_pDrawTarget = reinterpret_cast<unsigned char*>(canvas.data());
+    if (edge < 0)
+        GRA_DrawStringS(x, y, text.c_str(), colour, font, 0);
+    else
+        GRA_DrawStringF(x, y, text.c_str(), colour, static_cast<uint16_t>(edge), font, 0);
+    g_pDrawTarget = saved;
+    auto drawn = [&canvas](int cx, int cy) { return canvas[static_cast<size_t>(239 + 240 * cx - cy)]; };
+
+    int inked = 0, wrong = 0, lastInk = -1;
+    for (int cy = std::max(0, y - 8); cy < std::min(240, y + 32); ++cy)
+        for (int cx = std::max(0, x - 8); cx < 320; ++cx) {
+            uint16_t pixel = drawn(cx, cy);
+            if (pixel == background)
+                continue;
+            ++inked;
+            lastInk = std::max(lastInk, cx);
+            if (!Same(At(lcd, cx, cy), Shown(pixel)))
+                ++wrong;
+        }
+    int extra = 0;
+    for (int cy = followed ? 240 : std::max(0, y - 4); cy < std::min(240, y + 20); ++cy)
+        for (int cx = lastInk + 2; cx < std::min(320, lastInk + 9); ++cx)
+            if (Same(At(lcd, cx, cy), Shown(colour)))
+                ++extra;
+    return inked > 0 && wrong == 0 && extra == 0;
 }
 
 std::string PanelTest::Snap(const std::string& name)

@@ -43,6 +43,14 @@ protected:
     // Pixels of a logical rectangle that are (near) a colour.
     static int CountNear(const vrec::board::RgbImage& lcd, int x, int y, int w, int h, vrec::board::Rgb colour,
                          int tolerance = 24);
+    // True when the LCD shows `text` at (x, y) as the firmware's text
+    // routines draw it over `background` (GRA_DrawStringS, or GRA_DrawStringF
+    // with an edge colour): every pixel the string inks is there, and no
+    // pixel of the text colour follows its end (unless `followed`: other text
+    // comes right after it). Call it while no loop draws.
+    static bool ShowsText(const vrec::board::RgbImage& lcd, int x, int y, const std::string& text,
+                          unsigned char* font, uint16_t colour, int edge = -1, uint16_t background = 0,
+                          bool followed = false);
     // Writes the LCD picture under the board root, upright, for a person to look at.
     std::string Snap(const std::string& name);
 

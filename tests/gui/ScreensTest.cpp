@@ -426,7 +426,7 @@ TEST_F(PendingScreenTest, EveryScreenIsRegisteredInOrderUnderItsName)
 
 TEST_F(PendingScreenTest, ShowTheirHeaderAndMenuLeadsToTheMenu)
 {
-    for (const char* name : {"browse", "player", "testmode", "fwupdate", "info"}) {
+    for (const char* name : {"browse", "player"}) {
         g_ScreenManager.SetActive(name, 1);
         g_ScreenManager.OnDraw500ms(1);
         RgbImage lcd = Lcd();

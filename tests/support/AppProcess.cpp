@@ -1,5 +1,6 @@
 #include "tests/support/AppProcess.h"
 
+#include "sim/board/Boot.h"
 #include "tests/support/BoardTest.h"
 
 #include <chrono>
@@ -33,6 +34,8 @@ bool AppProcess::Start()
         return false;
     std::string logDir = root_ + "/log";
     mkdir(logDir.c_str(), 0755);
+    // As a power-on does: the application installed in the flash, if any.
+    vrec::board::BootApplication boot = vrec::board::ChooseBootApplication(root_, VREC_APP, VREC_APP_ROOT);
     pid_ = fork();
     if (pid_ < 0)
         return false;
@@ -42,13 +45,13 @@ bool AppProcess::Start()
         int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
-        if (chdir(VREC_APP_ROOT) != 0)
+        if (chdir(boot.workDir.c_str()) != 0)
             _exit(125);
         setenv("VRECSIM_ROOT", root_.c_str(), 1);
         std::vector<char*> argv;
         for (const std::string& w : wrapper_)
             argv.push_back(const_cast<char*>(w.c_str()));
-        argv.push_back(const_cast<char*>(VREC_APP));
+        argv.push_back(const_cast<char*>(boot.program.c_str()));
         argv.push_back(nullptr);
         execvp(argv[0], argv.data());
         _exit(127);

@@ -38,9 +38,10 @@ int Shell(const std::string& command)
 std::string TemplateBoard()
 {
     std::string base = VREC_TEST_BOARDS;
-    // A new layout of the hardware state makes a new template.
+    // A new layout of the hardware state makes a new template, and so does
+    // a new kind of fresh board (the last suffix: cards with an SD card's CID).
     std::string templ = base + "/.template-" + std::to_string(vrec::board::kStateVersion) + "-" +
-                        std::to_string(sizeof(vrec::board::HardwareState));
+                        std::to_string(sizeof(vrec::board::HardwareState)) + "-2";
     struct stat st;
     if (stat((templ + "/hardware.state").c_str(), &st) == 0)
         return templ;

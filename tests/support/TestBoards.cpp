@@ -22,7 +22,9 @@ class BoardCleanup : public ::testing::EmptyTestEventListener
             std::lock_guard<std::mutex> guard(g_lock);
             roots.swap(g_roots);
         }
-        if (!info.result()->Passed())
+        // VRECSIM_KEEP_BOARDS=1 keeps them all, for their snapshots.
+        const char* keep = std::getenv("VRECSIM_KEEP_BOARDS");
+        if (!info.result()->Passed() || (keep && *keep == '1'))
             return;
         for (const std::string& root : roots)
             if (std::system(("rm -rf '" + root + "'").c_str()) != 0)

@@ -59,6 +59,10 @@ public:
             *static_cast<uint64_t*>(arg) = size_;
             return 0;
         }
+        if (request == BLKGETSIZE && arg) {
+            *static_cast<unsigned long*>(arg) = static_cast<unsigned long>(size_ / 512);
+            return 0;
+        }
         if (request == BLKSSZGET && arg) {
             *static_cast<int*>(arg) = 512;
             return 0;
