@@ -6,15 +6,14 @@
 //    board) played to HDMI, against "ffmpeg -threads 1 -i FILE -f null -"
 //    decoding the same file.
 #include "Lib/Global.h"
-#include "Lib/NVRAM.h"
 #include "Lib/Parameter.h"
 #include "Middleware/Audio/VSAFilter.h"
 #include "Middleware/GUI/StateControl.h"
 #include "Middleware/VPBE/Display.h"
+#include "bench/support/BenchBoard.h"
 #include "bench/support/TestSound.h"
 #include "player/Player.h"
 #include "sim/board/Board.h"
-#include "sim/board/BoardLayout.h"
 #include "tests/video/support/VideoPipeline.h"
 
 #include <benchmark/benchmark.h>
@@ -90,13 +89,7 @@ void BM_SoxTempo(benchmark::State& state)
 
 constexpr double kMovieSeconds = 5.0;
 
-double CpuSeconds(int who)
-{
-    struct rusage usage;
-    getrusage(who, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using vrec::bench::CpuSeconds;
 
 // The board, the device's threads with the player's, HDMI plugged, and an
 // HD movie recorded through the camera: made once for the whole run.
@@ -104,17 +97,7 @@ const std::string& HdMovie()
 {
     static std::unique_ptr<vrec::test::VideoPipeline> pipeline;
     static std::string movie = [] {
-        const std::string root = std::string(VREC_BENCH_DIR) + "/player-board";
-        std::string why;
-        std::system(("rm -rf '" + root + "'").c_str());
-        setenv("VRECSIM_ROOT", root.c_str(), 1);
-        if (!vrec::board::PrepareBoardRoot(root, &why) || !vrec::board::Board::Reopen(root, &why)) {
-            std::fprintf(stderr, "no board: %s\n", why.c_str());
-            std::exit(1);
-        }
-        MENU_ResetDefaults();
-        NVRAM_Load();
-        SetParameter("/REC Quality/SAMPLE RATE", 48000.0f);
+        vrec::bench::OpenBenchBoard(VREC_BENCH_DIR, "player-board");
         pipeline = std::make_unique<vrec::test::VideoPipeline>(vrec::test::VideoPipeline::Writer::kStandIn, true);
         const std::string device = "/sdcard/HD.MOV";
         if (!pipeline->started() || !pipeline->EnterRecorder(1280) || !pipeline->Record(kMovieSeconds, device) ||

@@ -79,12 +79,6 @@ const std::vector<HdmiWatch::Seen>& HdmiWatch::Stop()
     return seen_;
 }
 
-void PlayerVideoTest::SetUp()
-{
-    PlayerTest::SetUp();
-    State().leds.backlight = 5;
-}
-
 void PlayerVideoTest::TearDown()
 {
     g_bHdmi = 0;

@@ -53,7 +53,6 @@ private:
 class PlayerVideoTest : public PlayerTest
 {
 protected:
-    void SetUp() override;
     void TearDown() override;
 
     // A movie recorded through the camera, encoder and a writer; frames_

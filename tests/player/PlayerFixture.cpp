@@ -51,20 +51,9 @@ void ResetPlayerSettings()
 
 void PlayerTest::SetUp()
 {
-    BoardTest::SetUp();
+    PipelineFixture::SetUp();
     ResetPlayerSettings();
-    pipeline_ = std::make_unique<VideoPipeline>(VideoPipeline::Writer::kStandIn, true);
-    ASSERT_TRUE(pipeline_->started());
     SetActionMode(ACTION_MODE_SOUND);
-}
-
-void PlayerTest::TearDown()
-{
-    PL_Stop(STOP_BY_SYSTEM);
-    PL_Close();
-    pipeline_.reset();
-    g_ctrlIoRepeat.Reset();
-    BoardTest::TearDown();
 }
 
 std::string PlayerTest::PutWav(const std::string& name, int rate, int bits, int channels,

@@ -5,7 +5,7 @@
 
 #include "tests/sound/Signal.h"
 #include "tests/support/BoardTest.h"
-#include "tests/video/support/VideoPipeline.h"
+#include "tests/video/support/PipelineFixture.h"
 
 #include <cstdint>
 #include <memory>
@@ -28,17 +28,14 @@ void ResetPlayerSettings();
 
 // The player's two threads with the device's picture and sound threads
 // (display, capture, video, audio capture, monitor) on a fresh board.
-class PlayerTest : public BoardTest
+class PlayerTest : public PipelineFixture
 {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     // Writes a WAV file as the recorder writes it (44-byte header) on the
     // card; returns its device path.
     std::string PutWav(const std::string& name, int rate, int bits, int channels, const std::vector<uint8_t>& data);
-
-    std::unique_ptr<VideoPipeline> pipeline_;
 };
 
 // Opens and plays a file in the given action mode; false when it does not

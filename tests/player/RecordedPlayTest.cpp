@@ -12,6 +12,7 @@
 #include "sim/sound/SoundCardControl.h"
 #include "tests/media/support/MovParse.h"
 #include "tests/player/PlayerFixture.h"
+#include "tests/video/support/PipelineFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -23,27 +24,16 @@ namespace {
 
 using namespace vrec::test;
 
-class RecordedPlayTest : public BoardTest
+class RecordedPlayTest : public DeviceWriterFixture
 {
 protected:
     void SetUp() override
     {
-        BoardTest::SetUp();
+        DeviceWriterFixture::SetUp();
         ResetPlayerSettings();
-        SetParameter("/REC Quality/SAMPLE RATE", 48000.0f);
         SetParameter("/REC Quality/SOUND FORMAT", 24.0f);
         vrec::sound::SetNoise(vrec::board::Board::Get().state().sound, vrec::sound::Input::kBuiltInMics, -12.0,
                               -15.0);
-        pipeline_ = std::make_unique<VideoPipeline>(VideoPipeline::Writer::kDevice, true);
-        ASSERT_TRUE(pipeline_->started());
-    }
-
-    void TearDown() override
-    {
-        PL_Stop(STOP_BY_SYSTEM);
-        PL_Close();
-        pipeline_.reset();
-        BoardTest::TearDown();
     }
 
     // Plays a recording and compares the line output with `sound`
@@ -56,8 +46,6 @@ protected:
         ASSERT_TRUE(WaitForStop(STOP_BY_END, PL_GetDuration() / 1000 + 10.0));
         EXPECT_EQ(FindCopy(Samples(Played().data, bits), Samples(sound, bits), 64), 1) << path;
     }
-
-    std::unique_ptr<VideoPipeline> pipeline_;
 };
 
 TEST_F(RecordedPlayTest, ASoundRecordingPlaysBackSampleForSample)
