@@ -7,6 +7,8 @@
 #include "Lib/Parameter.h"
 #include "Middleware/CODEC/Jpeg.h"
 #include "player/Player.h"
+#include "sim/board/Board.h"
+#include "sim/frontend/Pictures.h"
 #include "tests/media/support/MovFixture.h"
 #include "tests/player/Pictures.h"
 #include "tests/video/support/VideoSupport.h"
@@ -85,6 +87,23 @@ TEST_F(PlayerVideoTest, KeepStopLeavesTheFirstFrameOnTheLcd)
     EXPECT_TRUE(PL_IsStop());
     EXPECT_EQ(PL_GetStopReason(), STOP_BY_KEEP);
     ASSERT_TRUE(WaitUntil([this] { return LcdFrame(true) == frames_.at(0); }, 3.0));
+    // As a person sees it (a PNG is left in the board folder): the picture
+    // between the letter-box bars.
+    std::string why;
+    const vrec::board::HardwareState& state = vrec::board::Board::Get().state();
+    EXPECT_TRUE(vrec::frontend::Snapshot(BoardRoot(), state, vrec::frontend::Output::kLcd,
+                                         BoardRoot() + "/kept-first-frame.png", &why))
+        << why;
+    const vrec::board::RgbImage lcd = vrec::frontend::Capture(BoardRoot(), state, vrec::frontend::Output::kLcd);
+    ASSERT_EQ(lcd.width * lcd.height, 320 * 240);
+    auto level = [&](int x, int y) {
+        const uint8_t* p = &lcd.rgb[(static_cast<size_t>(y) * lcd.width + x) * 3];
+        return p[0] + p[1] + p[2];
+    };
+    int lit = 0;
+    for (int x = 0; x < lcd.width; x += 4)
+        lit += level(x, lcd.height / 2) > 60;
+    EXPECT_GT(lit, lcd.width / 4 / 2);
 }
 
 // Photos are shown paused; a sound recording with a photo beside it plays
