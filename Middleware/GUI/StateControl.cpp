@@ -19,6 +19,7 @@ int g_bHdmi = 0;
 int g_bCameraFlip = 0;
 int g_bSyncReq = 0;
 int g_bPowerOffReq = 0;
+int g_bHdmiOffReq = 0;
 
 void* StateControlThread(void* pArg)
 {

@@ -12,6 +12,9 @@ extern int g_bCameraFlip;
 extern int g_bSyncReq;
 extern int g_bPowerOffReq;
 
+// The player screen asks for HDMI to be switched off (recorder, menu).
+extern int g_bHdmiOffReq;
+
 void* StateControlThread(void* pArg);
 
 #endif
