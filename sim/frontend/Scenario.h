@@ -25,6 +25,8 @@ struct Check
         kPixel,      // output, x, y, colour, tolerance
         kConsole,    // text
         kBox,        // text: the last box the firmware opened holds it
+        kText,       // name: the text, font: a16 a20 a24 f16, colour; x, y or anywhere (x < 0)
+        kDuration,   // name: a card path (pattern), durationMs, toleranceMs
     };
     What what = What::kPower;
     std::string name;
@@ -35,6 +37,9 @@ struct Check
     uint32_t colour = 0;
     int tolerance = 0;
     int withinMs = 0;  // poll until true or this time has passed
+    std::string font;      // text
+    int durationMs = 0;    // duration
+    int toleranceMs = 200;
 };
 
 struct Step
