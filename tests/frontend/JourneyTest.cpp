@@ -13,6 +13,7 @@
 namespace {
 
 using vrec::test::ProbeFields;
+using vrec::test::DecodeErrors;
 using vrec::test::RunCommand;
 
 class Journey : public ::testing::Test
@@ -50,14 +51,6 @@ protected:
     {
         ProbeFields format = vrec::test::ProbeFormat(path);
         return format.count("duration") ? std::atof(format.at("duration").c_str()) : -1.0;
-    }
-
-    // ffmpeg decodes every frame and sample without a complaint.
-    static std::string DecodeErrors(const std::string& path)
-    {
-        std::string errors;
-        int status = RunCommand("ffmpeg -v error -i '" + path + "' -f null - 2>&1", &errors);
-        return status == 0 ? errors : "ffmpeg failed: " + errors;
     }
 
     void ExpectMovie(const std::string& path, int width, int height, int rate, double seconds)
