@@ -703,6 +703,14 @@ static void DrawTextBlack(int x, int y, const char* sz, unsigned char* pFont)
     GRA_DrawStringS(x, y, sz, GUI_COLOR_TEXT, pFont, 0);
 }
 
+// A popup's key hint: the key's arrow and what it does.
+static void DrawKeyHint(int xArrow, int yArrow, BITMAP* pArrow, int xText, int yText, const char* szText)
+{
+    if (pArrow)
+        GRA_BitBlt(xArrow, yArrow, pArrow);
+    DrawTextBlack(xText, yText, szText, g_pFont_a16);
+}
+
 static void DrawIoPopup(void)
 {
     GRA_TileBlt(40, 70, 270, 64, g_pBmp_popup);
@@ -717,12 +725,8 @@ static void DrawSpeedPopup(void)
     char sz[32];
     snprintf(sz, sizeof(sz), "SPEED : %01.1f", GetParameter("/PB Control/SPEED", nullptr));
     GRA_DrawStringSC(0, 174, 320, sz, GUI_COLOR_TEXT, g_pFont_a24);
-    if (g_pBmp_bigarrow_left)
-        GRA_BitBlt(140, 200, g_pBmp_bigarrow_left);
-    DrawTextBlack(77, 198, "Speed -", g_pFont_a16);
-    if (g_pBmp_bigarrow_right)
-        GRA_BitBlt(170, 200, g_pBmp_bigarrow_right);
-    DrawTextBlack(190, 198, "Speed +", g_pFont_a16);
+    DrawKeyHint(140, 200, g_pBmp_bigarrow_left, 77, 198, "Speed -");
+    DrawKeyHint(170, 200, g_pBmp_bigarrow_right, 190, 198, "Speed +");
     DrawButtons();
 }
 
@@ -732,12 +736,8 @@ static void DrawVolumePopup(int bPartial)
         s_Volume.nValue = s_VolumeBar.nValue = NOT_SHOWN;
         GRA_TileBlt(35, 66, 285, 85, g_pBmp_popup);
         GRA_DrawStringSC(35, 70, 285, "--- OUTPUT VOLUME ---", GUI_COLOR_TEXT, g_pFont_a20);
-        if (g_pBmp_bigarrow_up)
-            GRA_BitBlt(63, 114, g_pBmp_bigarrow_up);
-        DrawTextBlack(77, 112, ": VOLUME +", g_pFont_a16);
-        if (g_pBmp_bigarrow_down)
-            GRA_BitBlt(63, 133, g_pBmp_bigarrow_down);
-        DrawTextBlack(77, 131, ": VOLUME -", g_pFont_a16);
+        DrawKeyHint(63, 114, g_pBmp_bigarrow_up, 77, 112, ": VOLUME +");
+        DrawKeyHint(63, 133, g_pBmp_bigarrow_down, 77, 131, ": VOLUME -");
         DrawTextBlack(55, 89, "VOLUME:", g_pFont_a24);
     }
     if (Changed(s_Volume, g_nPlaybackVol)) {

@@ -11,6 +11,11 @@
 #include "player/Player.h"
 #include "tests/mainscreen/MainScreenFixture.h"
 #include "tests/support/BoxAnswerer.h"
+#include "DrvLib/FrameBuffer.h"
+#include "Middleware/GUI/StateControl.h"
+#include "Middleware/VPBE/Display.h"
+
+#include <thread>
 
 #include <unistd.h>
 
@@ -247,6 +252,36 @@ TEST_F(PlayerScreen, ANameLongerThanTwentyBytesScrolls)
     before = title();
     usleep(1100 * 1000);
     EXPECT_NE(title(), before) << "21 bytes scroll";
+}
+
+TEST_F(PlayerScreen, OnHdmiTheOsdStepsAsideWhileAPictureRunsAndRecordAsksHdmiOff)
+{
+    PutMovie("KS0000_0001.mov", 6.0);
+    State().hdmi.cable = 1;
+    State().hdmi.sink = 1;
+    Open(ACTION_MODE_MOVIE);
+    g_bHdmi = 1;
+    ASSERT_TRUE(WaitFor([] { return g_bDispHdmi == 1; }, 5000));
+    Key(KEY_PLAY, 800);
+    ASSERT_TRUE(PL_IsPlaying());
+    EXPECT_EQ(screen_player::m_bOsdDrawEnable, 0);
+    EXPECT_EQ(FB_GetEnable(), 0) << "nothing covers the picture";
+    Key(KEY_PLAY, 800);
+    EXPECT_EQ(screen_player::m_bOsdDrawEnable, 1) << "paused, the OSD comes back";
+    Key(KEY_STOP, 1500);
+    ASSERT_TRUE(PL_IsStop());
+
+    // RECORD: HDMI must go (the state control's part is played here).
+    std::thread stateControl([] {
+        WaitFor([] { return g_bHdmiOffReq == 1; }, 5000);
+        g_bHdmi = 0;
+    });
+    Key(KEY_RECORD, 0);
+    stateControl.join();
+    ASSERT_TRUE(WaitFor([] { return g_bRecorder == 1 && g_bHdmiOffReq == 0; }, 8000));
+    EXPECT_EQ(g_bDispHdmi, 0);
+    EXPECT_EQ(g_bMovieRecHDMI, 1) << "the picture comes back on HDMI after the recorder";
+    g_bMovieRecHDMI = 0;
 }
 
 }  // namespace

@@ -202,4 +202,77 @@ TEST_F(RecorderScreen, MovieAt96kHzIsRefused)
     EXPECT_EQ(g_bRecording, 0);
 }
 
+TEST_F(RecorderScreen, ZoomStepsByTenPercentOnceTheCameraHasTakenTheLast)
+{
+    Open(ACTION_MODE_MOVIE);
+    Key(KEY_RECORD, 1500);
+    Key(KEY_T, 600);
+    EXPECT_EQ(g_nZoom, 110);
+    ASSERT_TRUE(WaitFor([] { return g_nDispZoom == 110; }, 3000));
+    Key(KEY_T, 600);
+    ASSERT_TRUE(WaitFor([] { return g_nDispZoom == 120; }, 3000));
+    EXPECT_EQ(GetParameter("/GLOBAL/ZOOM", nullptr), 120.0f);
+    RgbImage lcd = Lcd();
+    Snap("recorder-zoom");
+    EXPECT_TRUE(ShowsBitmap(lcd, 218, 1, g_pBmp_icon_zoom));
+    EXPECT_TRUE(ShowsOsdText(lcd, 236, 2, "x1.2", g_pFont_a16));
+    Key(KEY_W, 600);
+    ASSERT_TRUE(WaitFor([] { return g_nDispZoom == 110; }, 3000));
+    Key(KEY_W, 600);
+    Key(KEY_W, 600);
+    EXPECT_EQ(g_nZoom, 100) << "never below 100";
+    usleep(400 * 1000);
+    EXPECT_FALSE(ShowsBitmap(Lcd(), 218, 1, g_pBmp_icon_zoom)) << "no zoom, no icon";
+}
+
+TEST_F(RecorderScreen, AutoRecordPausesInSilenceAndGoesOnWithSound)
+{
+    SetParameter("/Rec Option/AUTO REC MODE", 1.0f);   // PAUSE
+    SetParameter("/Rec Option/AUTO REC LEVEL", -24.0f);
+    vrec::sound::SetSilence(State().sound, vrec::sound::Input::kBuiltInMics);
+    Open(ACTION_MODE_SOUND);
+    Key(KEY_RECORD, 1500);
+    ASSERT_EQ(g_bRecorder, 1);
+    EXPECT_EQ(g_bRecording, 0) << "silence starts nothing";
+    SetTone(-6.0);
+    ASSERT_TRUE(WaitFor([] { return g_bRecording == 1 && g_bRecPause == 0; }, 5000));
+    vrec::sound::SetSilence(State().sound, vrec::sound::Input::kBuiltInMics);
+    ASSERT_TRUE(WaitFor([] { return g_bRecPause == 1; }, 8000)) << "a quiet spell pauses";
+    EXPECT_TRUE(WaitFor([this] { return ShowsBitmap(Lcd(), 83, 176, g_pBmp_stat_rec_ready); }, 1500));
+    SetTone(-6.0);
+    ASSERT_TRUE(WaitFor([] { return g_bRecording == 1 && g_bRecPause == 0; }, 5000)) << "sound goes on";
+    Key(KEY_STOP, 0);
+    ASSERT_TRUE(WaitFor([] { return g_bRecorder == 0 && g_PlaylistCtrl.GetCount() == 1; }, 8000));
+}
+
+TEST_F(RecorderScreen, PhotoModeCountsDownTakesThePhotoAndShowsIt)
+{
+    SetParameter("/Rec Option/SELF TIMER", 2.0f);
+    Open(ACTION_MODE_PHOTO);
+    Key(KEY_RECORD, 1500);
+    ASSERT_EQ(g_bRecorder, 1);
+    RgbImage ready = Lcd();
+    Snap("recorder-photo");
+    EXPECT_TRUE(ShowsBitmap(ready, 1, 1, g_pBmp_mode_photo));
+    EXPECT_TRUE(ShowsBitmap(ready, 264, 20, g_pBmp_timer_2));
+    EXPECT_TRUE(ShowsOsdText(ready, 29, 3, "0.9M", g_pFont_a16));
+    Key(KEY_RECORD, 700);
+    // The countdown in green; the camera LED flashes.
+    RgbImage counting = Lcd();
+    EXPECT_TRUE(ShowsText(counting, 135 + 73, 178, "01", g_pFont_a24, 0xC7E0, GUI_COLOR_BLACK, GRA_TRANSPARENT) ||
+                ShowsText(counting, 135 + 73, 178, "02", g_pFont_a24, 0xC7E0, GUI_COLOR_BLACK, GRA_TRANSPARENT));
+    EXPECT_TRUE(WaitFor([] { return State().leds.camera.load() == 1; }, 2000));
+    ASSERT_TRUE(WaitFor([] { return FileExists(HostPath("/sdcard/MY_FOLDER/KS0000_0001.jpg")); }, 6000));
+    usleep(2000 * 1000);
+    EXPECT_EQ(State().leds.camera.load(), 0);
+    // STOP: the photo player holds the new photo.
+    Key(KEY_STOP, 1500);
+    EXPECT_EQ(g_bRecorder, 0);
+    RgbImage player = Lcd();
+    Snap("player-photo");
+    EXPECT_TRUE(ShowsOsdTextRight(player, 280, 3, "1/1", g_pFont_a16));
+    EXPECT_TRUE(ShowsOsdText(player, 30, 198, "KS0000_0001.jpg", g_pFont_a20));
+    EXPECT_TRUE(ShowsOsdText(player, 134, 3, "ALL", g_pFont_a16));
+}
+
 }  // namespace
