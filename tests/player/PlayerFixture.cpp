@@ -37,70 +37,23 @@ std::ostream& operator<<(std::ostream& os, const Format& f)
     return os << f.rate << "/" << f.bits << "/" << f.channels;
 }
 
-bool PlayThreads::Start()
+void ResetPlayerSettings()
 {
-    g_bQuit = 0;
-    g_bRecorder = 0;
     g_bAfterRecording = 0;
     g_bAfterRecMode = 0;
-    g_bAudioCaptureRunning = 0;
     g_bDispHdmi = 0;
     g_bKeepStop = 0;
     g_ctrlIoRepeat.Reset();
-    // The line output at 0 dB passes the samples unchanged.
     SetParameter("/GLOBAL/PLAY VOL", 35.0f);
     SetParameter("/GLOBAL/ENABLE SPEED", 0.0f);
     SetParameter("/PB Control/SPEED", 1.0f);
-    g_hRendezvousInit = Rendezvous_create(3, &Rendezvous_Attrs_DEFAULT);
-    g_hRendezvousCleanup = Rendezvous_create(3, &Rendezvous_Attrs_DEFAULT);
-    if (pthread_create(&audio_, nullptr, PlayAudioThread, nullptr) != 0)
-        return false;
-    if (pthread_create(&video_, nullptr, PlayVideoThread, nullptr) != 0) {
-        Rendezvous_force(g_hRendezvousInit);
-        Rendezvous_force(g_hRendezvousCleanup);
-        g_bQuit = 1;
-        pthread_join(audio_, nullptr);
-        return false;
-    }
-    started_ = true;
-    Rendezvous_meet(g_hRendezvousInit);
-    return true;
-}
-
-void PlayThreads::Stop()
-{
-    if (started_) {
-        PL_Stop(STOP_BY_SYSTEM);
-        PL_Close();
-        g_bQuit = 1;
-        Rendezvous_meet(g_hRendezvousCleanup);
-        pthread_join(audio_, nullptr);
-        pthread_join(video_, nullptr);
-        g_bQuit = 0;
-        started_ = false;
-    }
-    Rendezvous_delete(g_hRendezvousCleanup);
-    Rendezvous_delete(g_hRendezvousInit);
-    g_hRendezvousInit = nullptr;
-    g_hRendezvousCleanup = nullptr;
-    SND_Exit();
-    g_bDispHdmi = 0;
-    g_ctrlIoRepeat.Reset();
 }
 
 void PlayerTest::SetUp()
 {
-    BoardTest::SetUp();
+    PipelineFixture::SetUp();
+    ResetPlayerSettings();
     SetActionMode(ACTION_MODE_SOUND);
-    SND_ValInit();
-    ASSERT_TRUE(threads_.Start());
-}
-
-void PlayerTest::TearDown()
-{
-    threads_.Stop();
-    SND_ValExit();
-    BoardTest::TearDown();
 }
 
 std::string PlayerTest::PutWav(const std::string& name, int rate, int bits, int channels,

@@ -5,10 +5,10 @@
 
 #include "tests/sound/Signal.h"
 #include "tests/support/BoardTest.h"
-
-#include <pthread.h>
+#include "tests/video/support/PipelineFixture.h"
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -22,33 +22,20 @@ struct Format
 };
 std::ostream& operator<<(std::ostream& os, const Format& f);
 
-// The two play threads of the player with their meeting points (the
-// sound device's mixer must be open).
-class PlayThreads
-{
-public:
-    // Starts them; the settings give the line output 0 dB and no speed.
-    bool Start();
-    // Stops and closes the player, then the threads.
-    void Stop();
+// The player's settings for the tests: the line output at 0 dB (the samples
+// pass unchanged), no variable speed, nothing pending from another test.
+void ResetPlayerSettings();
 
-private:
-    pthread_t audio_{};
-    pthread_t video_{};
-    bool started_ = false;
-};
-
-class PlayerTest : public BoardTest
+// The player's two threads with the device's picture and sound threads
+// (display, capture, video, audio capture, monitor) on a fresh board.
+class PlayerTest : public PipelineFixture
 {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     // Writes a WAV file as the recorder writes it (44-byte header) on the
     // card; returns its device path.
     std::string PutWav(const std::string& name, int rate, int bits, int channels, const std::vector<uint8_t>& data);
-
-    PlayThreads threads_;
 };
 
 // Opens and plays a file in the given action mode; false when it does not

@@ -1,9 +1,11 @@
 // The player's longer real-time runs: every sound format sample for sample,
-// and variable speed (duration and pitch measured on what was played).
+// variable speed (duration and pitch measured on what was played), and a
+// movie's seeks, cue, review and I/O loop on key frames.
 #include "Lib/Global.h"
 #include "Lib/Parameter.h"
 #include "player/Player.h"
 #include "tests/media/support/MovFixture.h"
+#include "tests/player/Pictures.h"
 #include "tests/player/PlayerFixture.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +100,70 @@ TEST_F(PlayerTest, ASpeedChangeWhilePlayingGoesOnAtTheNewSpeed)
     std::vector<double> late(played.left.begin() + static_cast<size_t>((span.end - 1.0) * 44100),
                              played.left.begin() + static_cast<size_t>((span.end - 0.2) * 44100));
     EXPECT_NEAR(ZeroCrossingHz(late, 44100), 1000.0, 10.0);
+}
+
+// A position goes to the key frame of its second; cue and review show key
+// frames only and stop at the ends; the I/O loop starts again at its IN.
+TEST_F(PlayerVideoTest, SeekCueReviewAndTheLoopLandOnKeyFrames)
+{
+    const std::string path = RecordMovie(640, 4.0);
+    PlugHdmi();
+    ASSERT_TRUE(Play(path, ACTION_MODE_MOVIE));
+    ASSERT_TRUE(WaitForPos(500, 5.0));
+    PL_Pause();
+    PL_SetPos(2500);
+    // Frame 2 x 30 = 60 is a key frame: the position is its time, and the
+    // paused picture is that frame.
+    ASSERT_TRUE(WaitUntil([] { return PL_GetPos() == 2000; }, 5.0));
+    ASSERT_TRUE(WaitUntil([this] { return HdmiFrame(640, 480) == frames_.at(60); }, 5.0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(PL_GetPos(), 2000);
+    EXPECT_EQ(HdmiFrame(640, 480), frames_.at(60));
+
+    // Cue: key frames only, to the end (the frames queued before it are
+    // shown first).
+    ASSERT_TRUE(Play(path, ACTION_MODE_MOVIE));
+    ASSERT_TRUE(WaitForPos(300, 5.0));
+    PL_SetSeekSpeed(5, 1);
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        HdmiWatch watch(640, 480);
+        ASSERT_TRUE(WaitForStop(STOP_BY_END, 10.0));
+        const std::vector<HdmiWatch::Seen>& seen = watch.Stop();
+        EXPECT_GE(seen.size(), 1u);
+        for (const HdmiWatch::Seen& s : seen)
+            EXPECT_EQ(IndexOf(s.frame) % 30, 0) << s.frame;
+        PL_SetSeekSpeed(0, 0);
+    }
+
+    // Review: to the top.
+    ASSERT_TRUE(Play(path, ACTION_MODE_MOVIE));
+    ASSERT_TRUE(WaitForPos(2500, 5.0));
+    PL_SetSeekSpeed(-10, 1);
+    ASSERT_TRUE(WaitForStop(STOP_BY_TOP, 10.0));
+    PL_SetSeekSpeed(0, 0);
+
+    // The loop: at OUT (2000 ms) on from IN (1000 ms, frame 30).
+    ASSERT_TRUE(PL_Open(path.c_str()));
+    g_ctrlIoRepeat.SetStartPos(1000);
+    g_ctrlIoRepeat.SetEndPos(2000);
+    g_ctrlIoRepeat.EnableLoop();
+    HdmiWatch watch(640, 480);
+    PL_Play();
+    ASSERT_TRUE(WaitForPos(1800, 5.0));
+    ASSERT_TRUE(WaitUntil([] { return PL_GetPos() < 1500; }, 5.0));
+    ASSERT_TRUE(WaitForPos(1500, 5.0));
+    EXPECT_TRUE(PL_IsPlaying());
+    bool backAtIn = false;
+    int highest = 0;
+    for (const HdmiWatch::Seen& s : watch.Stop()) {
+        const int index = IndexOf(s.frame);
+        if (index < highest && index >= 30 && index <= 32)
+            backAtIn = true;
+        highest = std::max(highest, index);
+    }
+    EXPECT_TRUE(backAtIn);
+    EXPECT_LE(highest, 2 * 30 + 8);  // the frames queued just before the wrap
 }
 
 }  // namespace

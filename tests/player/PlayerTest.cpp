@@ -5,6 +5,7 @@
 #include "Lib/Global.h"
 #include "Lib/Parameter.h"
 #include "Middleware/Audio/LevelMeter.h"
+#include "Middleware/GUI/StateControl.h"
 #include "Middleware/VPBE/Display.h"
 #include "player/Player.h"
 #include "sim/board/Board.h"
@@ -344,23 +345,27 @@ TEST_F(PlayerTest, SpeedIsTakenFromTheSettingsExceptForNinetySixKilohertzSound)
 TEST_F(PlayerTest, OnHdmiTwentyFourBitSoundPlaysAsSixteenBitFrames)
 {
     ASSERT_EQ(HDIM_Init(), 1);
-    g_bDispHdmi = 1;
+    vrec::board::HardwareState& state = vrec::board::Board::Get().state();
+    state.hdmi.cable = 1;
+    state.hdmi.sink = 1;
+    g_bHdmi = 1;
+    ASSERT_TRUE(WaitUntil([] { return g_bDispHdmi != 0; }, 5.0));
     g_bSetAV_MuteOFF_Flag = 0;
     const std::vector<uint8_t> sound = NoisePcm(24, 2, 24000, 8);
     ASSERT_TRUE(Play(PutWav("KS0007.wav", 48000, 24, 2, sound), ACTION_MODE_SOUND));
-    vrec::board::Hdmi& hdmi = vrec::board::Board::Get().state().hdmi;
-    EXPECT_EQ(hdmi.audioBits.load(), 16);
-    EXPECT_EQ(hdmi.audioRate.load(), 48000);
+    EXPECT_EQ(state.hdmi.audioBits.load(), 16);
+    EXPECT_EQ(state.hdmi.audioRate.load(), 48000);
     EXPECT_EQ(g_bSetAV_MuteOFF_Flag, 1);
     ASSERT_TRUE(WaitForStop(STOP_BY_END, 10.0));
-    EXPECT_EQ(hdmi.muted.load(), 1);  // muted again at the stop
+    EXPECT_EQ(state.hdmi.muted.load(), 1);  // muted again at the stop
     WavData played = Played();
     EXPECT_EQ(played.bits, 16);
     std::vector<int32_t> rounded;
     for (int32_t s : Samples(sound, 24))
         rounded.push_back(std::min(s + ((s & 0x80) ? 256 : 0), 0x7FFFFF) >> 8);
     EXPECT_EQ(FindCopy(Samples(played.data, 16), rounded, 64), 1);
-    g_bDispHdmi = 0;
+    g_bHdmi = 0;
+    ASSERT_TRUE(WaitUntil([] { return g_bDispHdmi == 0; }, 5.0));
     HDIM_Exit();
 }
 

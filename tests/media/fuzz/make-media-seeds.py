@@ -67,12 +67,12 @@ def main():
     base = os.path.join(tmp, 'base.jpg')
     run('cjpeg', '-quality', '50', '-outfile', base, ppm)
     with open(base, 'rb') as f:
-        seeds['jpeg-baseline.jpg'] = f.read()
+        seeds['ok-baseline.jpg'] = f.read()
     prog = os.path.join(tmp, 'prog.jpg')
     run('cjpeg', '-progressive', '-quality', '50', '-outfile', prog, ppm)
     with open(prog, 'rb') as f:
         seeds['bad-progressive.jpg'] = f.read()
-    seeds['bad-truncated.jpg'] = seeds['jpeg-baseline.jpg'][:40]
+    seeds['bad-truncated.jpg'] = seeds['ok-baseline.jpg'][:40]
     seeds['bad-not-jpeg.jpg'] = b'GIF89a' + bytes(60)
 
     # Movies the player takes, and ones whose streams it cannot decode.
