@@ -237,8 +237,11 @@ int PL_Open(const char* szPath)
 
     p.m_bDecoderInitReq = 1;
 
+    // (the extension of the reader's title, which is held to 255 characters)
+    char szTitle[256];
     char szExt[256];
-    GetFileExt(szExt, szPath);
+    p.m_media.GetTitle(szTitle);
+    GetFileExt(szExt, szTitle);
     ToUpper(szExt);
     if (strcmp(szExt, "WAV") == 0)
         p.m_nDuration = nAudioMs;
