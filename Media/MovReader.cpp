@@ -340,8 +340,9 @@ void CMovReader::TakeSoundFormat(MovTrack* pTrack, DWORD* pdwFrameBytes)
     m_nChannels = nChannels;
     m_nBits = nBits;
     m_nSampleRate = nRate;
+    // Both fields are 16-bit: their product does not fit an int.
     if (*pdwFrameBytes == 1)
-        *pdwFrameBytes = (DWORD)(nChannels * nBits / 8);
+        *pdwFrameBytes = (DWORD)((uint64_t)nChannels * (uint64_t)nBits / 8);
 }
 
 int CMovReader::ReadSampleSizes(MOV_ATOM* pAtom)
@@ -428,10 +429,13 @@ void CMovReader::Close()
 
 int CMovReader::Read(void* pBuffer, long nOffset, int nSize)
 {
-    if (!m_fp || nOffset < 0 || nSize < 0)
+    if (nOffset < 0 || nSize < 0)
         return FALSE;
+    // The file is looked at under the lock: a Close from another thread
+    // must not free it between the test and the read.
     Lock();
-    int bOk = fseeko(m_fp, nOffset, SEEK_SET) == 0 && fread(pBuffer, 1, (size_t)nSize, m_fp) == (size_t)nSize;
+    int bOk = m_fp && fseeko(m_fp, nOffset, SEEK_SET) == 0 &&
+              fread(pBuffer, 1, (size_t)nSize, m_fp) == (size_t)nSize;
     Unlock();
     return bOk;
 }
@@ -468,13 +472,13 @@ int CMovReader::HasAudio(int* pbBigEndian)
 
 double CMovReader::GetFps(int nKind)
 {
-    if (!m_fp || nKind == 0)
+    if (nKind == 0)
         return -1.0;
     Lock();
     double dFps = -1.0;
     MovTrack* pTrack = GetTrack(nKind);
     unsigned char b[8];
-    if (pTrack && pTrack->nSttsCount == 1 && Read(b, (long)pTrack->dwSttsOffset, 8)) {
+    if (m_fp && pTrack && pTrack->nSttsCount == 1 && Read(b, (long)pTrack->dwSttsOffset, 8)) {
         double dDelta = MOV_GetBE32(b + 4);
         dFps = 1000.0 / (dDelta * 1000.0 / pTrack->dTimeScale);
     }
@@ -603,11 +607,9 @@ int CMovReader::FindRun(MovTrack* pTrack, int nIndex)
 
 int CMovReader::GetSamplePos(int nKind, int nIndex, long* pnOffset, int* pnSize, int* pnCount, int* pnTotal)
 {
-    if (!m_fp)
-        return FALSE;
     Lock();
     int bOk = FALSE;
-    MovTrack* pTrack = GetTrack(nKind);
+    MovTrack* pTrack = m_fp ? GetTrack(nKind) : NULL;
     DWORD dwChunkOffset = 0;
     int64_t nWithin = 0;
     if (pTrack && nIndex >= 0 && nIndex < pTrack->nTotalSamples && pTrack->nStscCount > 0 && FindRun(pTrack, nIndex)) {
@@ -622,10 +624,13 @@ int CMovReader::GetSamplePos(int nKind, int nIndex, long* pnOffset, int* pnSize,
         const int64_t nLength = m_dwFileLength;
         int64_t nOffset = 0, nSize = 0, nCount = 0;
         if (pTrack->nStszCount == 0) {
+            // A track without a size table has no fixed size either.
             nSize = pTrack->dwStszValue;
+            if (nSize == 0)
+                bOk = FALSE;
             nOffset = (int64_t)dwChunkOffset + nSize * nWithin;
             nCount = (int64_t)pTrack->dwRunSamples - nWithin;
-            if (nOffset + nSize <= nLength && nCount > (nLength - nOffset) / nSize)
+            if (bOk && nOffset + nSize <= nLength && nCount > (nLength - nOffset) / nSize)
                 nCount = (nLength - nOffset) / nSize;  // a chunk cut short by the end of the file
         } else {
             bOk = nIndex < pTrack->nStszCount &&

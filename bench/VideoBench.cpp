@@ -2,6 +2,7 @@
 // HD recording (camera, preview, encode, the writer thread, sound) against ffmpeg's
 // mpeg4 encoder (-threads 1, 7.5 Mbit/s) on the same camera frames; and the
 // frames lost in a minute of HD recording on this machine (goal: none).
+#include "bench/support/BenchBoard.h"
 #include "Lib/NVRAM.h"
 #include "Lib/Parameter.h"
 #include "sim/board/Board.h"
@@ -24,29 +25,13 @@ constexpr double kSeconds = 5.0;  // of recording per iteration
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
 
-double CpuSeconds(int who)
-{
-    struct rusage usage;
-    getrusage(who, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using vrec::bench::CpuSeconds;
 
 // The board and the device's threads, in recorder mode, for the whole run.
 vrec::test::VideoPipeline& Pipeline()
 {
     static std::unique_ptr<vrec::test::VideoPipeline> pipeline = [] {
-        const std::string root = std::string(VREC_BENCH_DIR) + "/video-board";
-        std::string why;
-        std::system(("rm -rf '" + root + "'").c_str());
-        setenv("VRECSIM_ROOT", root.c_str(), 1);
-        if (!vrec::board::PrepareBoardRoot(root, &why) || !vrec::board::Board::Reopen(root, &why)) {
-            std::fprintf(stderr, "no board: %s\n", why.c_str());
-            std::exit(1);
-        }
-        MENU_ResetDefaults();
-        NVRAM_Load();
-        SetParameter("/REC Quality/SAMPLE RATE", 48000.0f);
+        vrec::bench::OpenBenchBoard(VREC_BENCH_DIR, "video-board");
         auto p = std::make_unique<vrec::test::VideoPipeline>(vrec::test::VideoPipeline::Writer::kDevice);
         if (!p->started() || !p->EnterRecorder(kWidth)) {
             std::fprintf(stderr, "the recording path did not start\n");

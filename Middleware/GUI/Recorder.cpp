@@ -9,6 +9,7 @@ int g_bAfterRecMode = 0;
 int g_nRecPos = 0;
 int g_bDivideMode = 0;
 int g_nPlaybackVol = 25;
+int g_bStepSeek = 0;
 
 int REC_IsRecording(void) { return g_bRecording; }
 void REC_Start(void) {}

@@ -10,6 +10,7 @@ extern int g_bAfterRecMode;
 extern int g_nRecPos;  // recorded ms, 100 per sound buffer
 extern int g_bDivideMode;    // the file divide mode of the browse screen
 extern int g_nPlaybackVol;   // output volume 0-35
+extern int g_bStepSeek;      // a tapped cue or review runs on after the key is released
 
 int REC_IsRecording(void);
 void REC_Start(void);

@@ -54,7 +54,6 @@ int screen_menu::m_nDrawnScroll = -1;
 #define COLOR_DROP_INNER 0x4A69     // its inner frame
 #define COLOR_DROP_FILL 0x10A3      // its background
 
-#define STOP_BY_SYSTEM 1
 
 // ---- Tree helpers ---------------------------------------------------------------
 

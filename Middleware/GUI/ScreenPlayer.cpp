@@ -3,6 +3,7 @@
 #include "Middleware/GUI/ScreenPlayer.h"
 
 #include "Middleware/GUI/PendingScreen.h"
+#include "player/Player.h"
 
 char screen_player::m_curDir[256] = "";
 char screen_player::m_curFile[256] = "";
@@ -19,3 +20,26 @@ CScreenBase* CreateScreen_player(void)
 {
     return screen_player_pending::Create();
 }
+
+// Stand-ins for the screen's player hooks until the screen arrives (remove
+// then). Only the I/O loop part of the stop hook is here: at the loop's end
+// play goes on from its start, and review at its start goes on from a
+// second before its end.
+int PL_PreStop(int nReason)
+{
+    if (!PL_IsPlaying() || !g_ctrlIoRepeat.GetLoopEnable())
+        return 1;
+    if (nReason == STOP_BY_END) {
+        PL_SetPos(g_ctrlIoRepeat.GetStartPos());
+        return 0;
+    }
+    if (nReason == STOP_BY_TOP) {
+        PL_SetPos(g_ctrlIoRepeat.GetEndPos() - 1000);
+        return 0;
+    }
+    return 1;
+}
+
+void PL_PostStop(int nReason) {}
+
+int PL_GetSlideShowing(void) { return 0; }

@@ -12,6 +12,7 @@
 #include "Middleware/Audio/InputAudioFilter.h"
 #include "Middleware/GUI/Recorder.h"
 #include "Middleware/VPFE/Capture.h"
+#include "bench/support/TestSound.h"
 #include "sim/board/Board.h"
 #include "sim/board/BoardLayout.h"
 #include "sim/sound/SoundCardControl.h"
@@ -40,29 +41,14 @@
 
 namespace {
 
-constexpr int kRate = 96000;
-constexpr int kSeconds = 10;
-constexpr int kFrameBytes = 6;
+constexpr int kRate = vrec::bench::kTestSoundRate;
+constexpr int kSeconds = vrec::bench::kTestSoundSeconds;
+constexpr int kFrameBytes = vrec::bench::kTestSoundFrameBytes;
 constexpr int kBlockBytes = kRate / 200 * kFrameBytes;
 
-// Ten seconds of a tone mix with noise, 24-bit stereo.
 const std::vector<uint8_t>& Input()
 {
-    static std::vector<uint8_t> data = [] {
-        std::vector<uint8_t> v(static_cast<size_t>(kRate) * kSeconds * kFrameBytes);
-        std::mt19937 random(1);
-        std::normal_distribution<double> noise(0.0, 0.02);
-        for (size_t i = 0; i < v.size() / 3; ++i) {
-            double t = static_cast<double>(i / 2) / kRate;
-            double x = 0.3 * std::sin(2 * M_PI * 50 * t) + 0.2 * std::sin(2 * M_PI * 1000 * t) + noise(random);
-            int32_t s = static_cast<int32_t>(std::lround(x * 8388607));
-            v[3 * i] = static_cast<uint8_t>(s);
-            v[3 * i + 1] = static_cast<uint8_t>(s >> 8);
-            v[3 * i + 2] = static_cast<uint8_t>(s >> 16);
-        }
-        return v;
-    }();
-    return data;
+    return vrec::bench::TestSound();
 }
 
 void BM_FilterExecute_LowCutAndEq_96k24(benchmark::State& state)

@@ -314,10 +314,10 @@ TEST_F(MenuTest, SpeedRangeStepsAndEndsExactly)
     Press(KEY_UP, 12);
     EXPECT_EQ(Stored("/PB Control/SPEED"), "1.500000");
     EXPECT_EQ(Shows("/PB Control/SPEED"), "x 1.5");
-    EXPECT_FLOAT_EQ(g_VsaFilter.GetSpeed(), 1.5f);
+    EXPECT_EQ(g_VsaFilter.GetReqSpeed(), 150);
     Press(KEY_DOWN, 3);
     EXPECT_EQ(Shows("/PB Control/SPEED"), "x 1.2");
-    EXPECT_FLOAT_EQ(g_VsaFilter.GetSpeed(), 1.2f);
+    EXPECT_EQ(g_VsaFilter.GetReqSpeed(), 120);
     Press(KEY_DOWN, 20);
     EXPECT_EQ(Stored("/PB Control/SPEED"), "0.500000");
 
@@ -325,7 +325,7 @@ TEST_F(MenuTest, SpeedRangeStepsAndEndsExactly)
     SetParameter("/GLOBAL/ENABLE SPEED", 0.0f);
     Press(KEY_UP);
     EXPECT_EQ(Shows("/PB Control/SPEED"), "x 0.6");
-    EXPECT_FLOAT_EQ(g_VsaFilter.GetSpeed(), 0.5f);
+    EXPECT_EQ(g_VsaFilter.GetReqSpeed(), 50);
 }
 
 TEST_F(MenuTest, SlideShowRangeStopsAtItsEnds)

@@ -370,8 +370,27 @@ std::optional<vrec::board::FrameStamp> HdmiStamp(int width, int height)
     return stamp;
 }
 
+// Decoded pictures reach the LCD while the player rests on a kept picture
+// (stopped for reason 5), as it does after opening a file: here a short
+// silent WAV, whose first "frame" is kept at once.
+void RestPlayerOnAKeptPicture()
+{
+    std::string wav = "RIFF" + std::string("\x24\x4B\x00\x00", 4) + "WAVEfmt " + std::string("\x10\0\0\0\1\0\2\0", 8) +
+                      std::string("\x80\xBB\0\0\0\xEE\x02\0\4\0\x10\0", 12) + "data" +
+                      std::string("\0\x4B\0\0", 4) + std::string(19200, '\0');
+    ASSERT_TRUE(WriteFile(HostPath("/sdcard/REST.WAV"), wav));
+    SetActionMode(ACTION_MODE_SOUND);
+    g_bKeepStop = 1;
+    ASSERT_TRUE(PL_Open("/sdcard/REST.WAV"));
+    PL_Play();
+    ASSERT_EQ(PL_WaitKeepStop(), 1);
+    ASSERT_EQ(PL_GetStopReason(), STOP_BY_KEEP);
+    SetActionMode(ACTION_MODE_MOVIE);
+}
+
 TEST_F(PipelineTest, DecodedPicturesGoToHdmiAt720pAndVgaAndEveryThirdToTheLcd)
 {
+    RestPlayerOnAKeptPicture();
     // The LCD: through the scaler (letter-boxed) and the display thread.
     g_nVideoPlayWidth = 1280;
     g_nVideoPlayHeight = 720;

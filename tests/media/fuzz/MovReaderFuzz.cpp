@@ -8,9 +8,7 @@
 
 namespace vrec::test {
 
-namespace {
-
-bool WriteBytes(const char* path, const uint8_t* data, size_t size)
+bool WriteFuzzInput(const char* path, const uint8_t* data, size_t size)
 {
     FILE* f = std::fopen(path, "wb");
     if (!f)
@@ -18,6 +16,8 @@ bool WriteBytes(const char* path, const uint8_t* data, size_t size)
     bool ok = std::fwrite(data, 1, size, f) == size;
     return std::fclose(f) == 0 && ok;
 }
+
+namespace {
 
 // Every place handed out lies inside the file and can be read.
 bool CheckPlace(CMovReader& reader, int kind, int index)
@@ -38,18 +38,22 @@ bool CheckPlace(CMovReader& reader, int kind, int index)
 
 int MovReaderFuzzOne(const uint8_t* data, size_t size, const char* devicePath, const char* hostPath)
 {
-    if (!WriteBytes(hostPath, data, size))
+    if (!WriteFuzzInput(hostPath, data, size))
         return 1;
     CMovReader reader;
     int result = reader.Open(devicePath);
     if (result == 0) {
         for (int kind = 0; kind < 2; ++kind) {
             const int n = reader.GetSampleCount(kind);
-            std::vector<int> indexes = {-1, 0, 1, n - 1, n, n + 1, INT_MAX, INT_MIN};
+            // (a track may claim INT_MAX samples: nothing lies behind that)
+            const int after = n < INT_MAX ? n + 1 : INT_MAX;
+            std::vector<int> indexes = {-1, 0, 1, n - 1, n, after, INT_MAX, INT_MIN};
             for (int i = 2; i < 64 && i < n; ++i)
                 indexes.push_back(i);
-            for (int i = 64; n > 0 && i < n; i += n / 64 + 1)
-                indexes.push_back(i);
+            // 64 more spread over the rest; in 64 bits, since n may be
+            // near INT_MAX.
+            for (long long i = 64; n > 0 && i < n; i += n / 64 + 1)
+                indexes.push_back((int)i);
             for (int index : indexes)
                 if (!CheckPlace(reader, kind, index))
                     result = kFuzzViolation;

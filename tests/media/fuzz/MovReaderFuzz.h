@@ -11,6 +11,9 @@ namespace vrec::test {
 // file or a place it could not read.
 constexpr int kFuzzViolation = 3;
 
+// Writes a round's input file; false when it cannot be written.
+bool WriteFuzzInput(const char* path, const uint8_t* data, size_t size);
+
 // Writes the bytes to hostPath, opens devicePath (the same file as the
 // firmware names it) and looks samples up all over both tracks. Returns
 // Open's result (0, 1, 2) or kFuzzViolation.

@@ -1,5 +1,6 @@
 #include "tests/media/support/ScriptedCreator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -7,22 +8,26 @@ namespace vrec::test {
 
 void ScriptedCreator::QueueRecording(const RecorderVideo& video, int frames, int rate, int bits, int channels, int soundMs)
 {
-    const int block = rate / 10;
-    const int64_t soundFrames = static_cast<int64_t>(rate) * soundMs / 1000;
-    int64_t queued = 0;
+    const int soundFrames = static_cast<int>(static_cast<int64_t>(rate) * soundMs / 1000);
+    QueueRecording(video, frames, rate, ToneBlock(rate, bits, channels, 0, soundFrames), bits / 8 * channels);
+}
+
+void ScriptedCreator::QueueRecording(const RecorderVideo& video, int frames, int rate, const Bytes& sound, int frameBytes)
+{
+    const size_t block = static_cast<size_t>(rate / 10) * frameBytes;
+    size_t queued = 0;
+    auto next = [&] {
+        size_t n = std::min(block, sound.size() - queued);
+        QueueSound(Bytes(sound.begin() + queued, sound.begin() + queued + n));
+        queued += n;
+    };
     for (int f = 0; f < frames; ++f) {
         QueueVideo(video.frames.at(f));
-        if (f % 3 == 2 && queued < soundFrames) {
-            int n = static_cast<int>(std::min<int64_t>(block, soundFrames - queued));
-            QueueSound(ToneBlock(rate, bits, channels, static_cast<int>(queued), n));
-            queued += n;
-        }
+        if (f % 3 == 2 && queued < sound.size())
+            next();
     }
-    while (queued < soundFrames) {
-        int n = static_cast<int>(std::min<int64_t>(block, soundFrames - queued));
-        QueueSound(ToneBlock(rate, bits, channels, static_cast<int>(queued), n));
-        queued += n;
-    }
+    while (queued < sound.size())
+        next();
 }
 
 int ScriptedCreator::GetVideo(unsigned char* buffer)

@@ -29,6 +29,8 @@ public:
     // The device's rhythm: three frames, then 100 ms of sound, ...; sound
     // left over follows the last frame.
     void QueueRecording(const RecorderVideo& video, int frames, int rate, int bits, int channels, int soundMs);
+    // The same with the given sound (interleaved PCM of frameBytes a frame).
+    void QueueRecording(const RecorderVideo& video, int frames, int rate, const Bytes& sound, int frameBytes);
 
     // Exit code set once the script is used up.
     void SetEndCode(int code) { endCode_ = code; }

@@ -6,6 +6,7 @@
 #include "sim/board/Board.h"
 #include "tests/support/BoardTest.h"
 #include "tests/video/support/VideoPipeline.h"
+#include "player/Player.h"
 
 #include <memory>
 
@@ -19,12 +20,16 @@ protected:
         BoardTest::SetUp();
         SetParameter("/REC Quality/SAMPLE RATE", 48000.0f);
         vrec::board::Board::Get().state().leds.backlight = 5;
-        pipeline_ = std::make_unique<VideoPipeline>(WriterKind());
+        // (the player's threads too: the capture thread asks the player
+        // whether a decoded picture may be shown)
+        pipeline_ = std::make_unique<VideoPipeline>(WriterKind(), true);
         ASSERT_TRUE(pipeline_->started());
     }
 
     void TearDown() override
     {
+        PL_Stop(STOP_BY_SYSTEM);
+        PL_Close();
         pipeline_.reset();
         BoardTest::TearDown();
     }

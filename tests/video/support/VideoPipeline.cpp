@@ -19,12 +19,14 @@
 #include "Middleware/VPBE/Display.h"
 #include "Middleware/VPFE/Capture.h"
 #include "media-stack/codec/Mpeg4Config.h"
+#include "player/Player.h"
 #include "sim/board/Board.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace vrec::test {
 
@@ -129,7 +131,7 @@ private:
     std::atomic<double> longestStallMs_{0};
 };
 
-VideoPipeline::VideoPipeline(Writer writer) : writerKind_(writer)
+VideoPipeline::VideoPipeline(Writer writer, bool withPlayer) : writerKind_(writer)
 {
     g_bQuit = 0;
     SetActionMode(ACTION_MODE_MOVIE);
@@ -155,7 +157,7 @@ VideoPipeline::VideoPipeline(Writer writer) : writerKind_(writer)
     if (!JPEG_Init())
         return;
     SND_ValInit();
-    wanted_ = writer == Writer::kDevice ? 6 : 5;
+    wanted_ = (writer == Writer::kDevice ? 6 : 5) + (withPlayer ? 2 : 0);
     g_hRendezvousInit = Rendezvous_create(wanted_ + 1, &Rendezvous_Attrs_DEFAULT);
     g_hRendezvousCleanup = Rendezvous_create(wanted_ + 1, &Rendezvous_Attrs_DEFAULT);
     for (Fifo_Handle& f : fifo_)
@@ -177,11 +179,18 @@ VideoPipeline::VideoPipeline(Writer writer) : writerKind_(writer)
     {
         void* (*routine)(void*);
         void* arg;
-    } entries[6] = {{DisplayThread, nullptr},       {CaptureTread, &g_captureEnv},
-                    {VideoThread, &g_videoEnv},     {AudioCaptureThread, nullptr},
-                    {AudioPlayThread, nullptr},     {WriterThread, &g_writerEnv}};
-    for (int i = 0; i < wanted_; ++i) {
-        if (pthread_create(&threads_[created_], nullptr, entries[i].routine, entries[i].arg) != 0)
+    };
+    std::vector<Entry> entries = {{DisplayThread, nullptr}, {CaptureTread, &g_captureEnv},
+                                  {VideoThread, &g_videoEnv}, {AudioCaptureThread, nullptr},
+                                  {AudioPlayThread, nullptr}};
+    if (writer == Writer::kDevice)
+        entries.push_back({WriterThread, &g_writerEnv});
+    if (withPlayer) {
+        entries.push_back({PlayAudioThread, nullptr});
+        entries.push_back({PlayVideoThread, nullptr});
+    }
+    for (const Entry& e : entries) {
+        if (pthread_create(&threads_[created_], nullptr, e.routine, e.arg) != 0)
             break;
         ++created_;
     }

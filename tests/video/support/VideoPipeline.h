@@ -29,7 +29,8 @@ public:
         kDevice,   // WriterThread: movies get the recorder's names in the current folder
     };
 
-    explicit VideoPipeline(Writer writer = Writer::kStandIn);
+    // withPlayer: the player's two play threads run too.
+    explicit VideoPipeline(Writer writer = Writer::kStandIn, bool withPlayer = false);
     ~VideoPipeline();
     VideoPipeline(const VideoPipeline&) = delete;
     VideoPipeline& operator=(const VideoPipeline&) = delete;
@@ -77,7 +78,7 @@ private:
 
     Fifo_Handle fifo_[4] = {nullptr, nullptr, nullptr, nullptr};
     Writer writerKind_;
-    pthread_t threads_[6] = {};
+    pthread_t threads_[8] = {};
     int wanted_ = 5;
     int created_ = 0;
     bool started_ = false;
