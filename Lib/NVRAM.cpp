@@ -4,6 +4,7 @@
 #include "Lib/Parameter.h"
 #include "Lib/Sys.h"
 
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -98,7 +99,9 @@ static void StoreLine(const char* szFile, int nLine, char* szLine)
     strcpy(pEntry->szKey, szKey);
     strcpy(pEntry->szValue, szValue);
 
-    if (IsDigit(szValue))
+    // A number past an int's range is no value of any setting: handed over
+    // as text, it matches no choice and the item keeps its value.
+    if (IsDigit(szValue) && fabs(atof(szValue)) < 2147483648.0)
         SetParameter(szKey, static_cast<float>(atof(szValue)));
     else
         SetParameter(szKey, szValue);
