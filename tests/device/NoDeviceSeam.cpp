@@ -68,21 +68,14 @@ time_t SYS_time(time_t* t) { return time(t); }
 
 int SYS_pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*routine)(void*), void* arg)
 {
-    // The normal policy (real time needs privileges), keeping the rest.
-    pthread_attr_t normal;
-    pthread_attr_init(&normal);
-    if (attr) {
-        int detach = PTHREAD_CREATE_JOINABLE;
-        size_t stack = 0;
-        pthread_attr_getdetachstate(attr, &detach);
-        pthread_attr_setdetachstate(&normal, detach);
-        if (pthread_attr_getstacksize(attr, &stack) == 0 && stack > 0)
-            pthread_attr_setstacksize(&normal, stack);
-    }
-    int result = pthread_create(thread, &normal, routine, arg);
-    pthread_attr_destroy(&normal);
-    return result;
+    // Real-time policies are the device's: here threads inherit the normal
+    // policy and keep the caller's other attributes (the caller's own
+    // attributes object, which it destroys right after).
+    if (attr)
+        pthread_attr_setinheritsched(const_cast<pthread_attr_t*>(attr), PTHREAD_INHERIT_SCHED);
+    return pthread_create(thread, attr, routine, arg);
 }
+
 int SYS_setpriority(int, id_t, int) { return 0; }
 
 void SYS_NoteState(const char*, const char*) {}
