@@ -438,6 +438,17 @@ int Buffer_SaveFile(const char* szPath, Buffer_Handle hBuf)
     return bOk;
 }
 
+BufTab_Handle CreatePictureBufTab(int nCount, int nWidth, int nHeight)
+{
+    BufferGfx_Attrs gfxAttrs = BufferGfx_Attrs_DEFAULT;
+    gfxAttrs.colorSpace = ColorSpace_UYVY;
+    gfxAttrs.dim.width = nWidth;
+    gfxAttrs.dim.height = nHeight;
+    gfxAttrs.dim.lineLength = BufferGfx_calcLineLength(nWidth, ColorSpace_UYVY);
+    return BufTab_create(nCount, BufferGfx_calcSize(nWidth, nHeight, ColorSpace_UYVY),
+                         reinterpret_cast<Buffer_Attrs*>(&gfxAttrs));
+}
+
 void Buffer_BlackFill(Buffer_Handle hBuf)
 {
     int nColorSpace = BufferGfx_getColorSpace(hBuf);

@@ -58,6 +58,8 @@ int IsMount(const char* szDevice);
 int Buffer_LoadFile(Buffer_Handle hBuf, const char* szPath);
 int Buffer_SaveFile(const char* szPath, Buffer_Handle hBuf);
 void Buffer_BlackFill(Buffer_Handle hBuf);
+// A table of nCount 4:2:2 pictures of nWidth x nHeight (line length width x 2).
+BufTab_Handle CreatePictureBufTab(int nCount, int nWidth, int nHeight);
 
 // Power and card.
 void PowerOffReq(int bNotice);

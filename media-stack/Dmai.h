@@ -27,6 +27,7 @@ int Dmai_getLogLevel(void);
 // ---- Buffers ------------------------------------------------------------
 
 typedef struct Buffer_Object* Buffer_Handle;
+typedef struct Buffer_Object _Buffer_Object;
 
 enum Buffer_Type
 {
@@ -173,5 +174,11 @@ void CERuntime_init(void);
 Engine_Handle Engine_open(const char* szName, const Engine_Attrs* pAttrs, int* pError);
 void Engine_close(Engine_Handle hEngine);
 const char* Engine_getName(Engine_Handle hEngine);
+
+// The video devices and the codecs.
+#include "media-stack/Capture.h"
+#include "media-stack/Display.h"
+#include "media-stack/Scaling.h"
+#include "media-stack/codec/Codecs.h"
 
 #endif

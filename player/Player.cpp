@@ -34,6 +34,15 @@ int PL_Init(void)
 }
 
 int PL_IsPlaying(void) { return 0; }
+
+// Stand-ins until the player lands: it rests on a kept picture (stop
+// reason 5), so that pictures decoded for it are shown.
+int g_nVideoPlayWidth = 0;
+int g_nVideoPlayHeight = 0;
+int g_nVideoPlayFps = 30;
+int PL_IsStop(void) { return 1; }
+int PL_GetStopReason(void) { return 5; }
+int PL_GetSeekSpeed(void) { return 0; }
 int PL_Open(const char* szPath) { return 0; }
 void PL_Play(void) {}
 int PL_WaitKeepStop(void)

@@ -9,6 +9,15 @@ extern int g_bKeepStop;        // a stop that leaves the first frame on screen i
 extern int g_nAudioPlayFreq;   // sample rate of the open file
 extern CVSAFilter g_VsaFilter;
 
+// Stand-ins until the player lands (the player issue replaces them): the
+// play format and the stop state that the video path reads.
+extern int g_nVideoPlayWidth;
+extern int g_nVideoPlayHeight;
+extern int g_nVideoPlayFps;
+int PL_IsStop(void);
+int PL_GetStopReason(void);
+int PL_GetSeekSpeed(void);
+
 int PL_Init(void);
 int PL_Open(const char* szPath);
 void PL_Play(void);

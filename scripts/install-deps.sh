@@ -16,11 +16,12 @@ packages=(
 )
 
 # The device build (make build-arm, test-arm): Debian's cross compiler for
-# the device's ARM, qemu-user, and, through multiarch, the armel libraries
-# the firmware links (add the armel -dev package of any library the firmware
-# comes to link) and those its unit tests run on.
+# the device's ARM and qemu-user. The armel libraries the firmware links are
+# unpacked into the build (scripts/arm-sysroot.sh): apt needs the armel
+# architecture to fetch them.
 packages+=(g++-arm-linux-gnueabi qemu-user)
-device_packages=(libasound2-dev:armel libstdc++6:armel)
+armel_missing=0
+dpkg --print-foreign-architectures | grep -qx armel || armel_missing=1
 
 missing=()
 for p in "${packages[@]}"; do
@@ -28,30 +29,13 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-device_missing=()
-for p in "${device_packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    device_missing+=("$p")
-  fi
-done
-[ ${#missing[@]} -eq 0 ] && [ ${#device_missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && [ $armel_missing -eq 0 ] && exit 0
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-if [ ${#device_missing[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx armel; then
-  $sudo dpkg --add-architecture armel
-fi
+[ $armel_missing -eq 1 ] && $sudo dpkg --add-architecture armel
 $sudo apt-get update -qq
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
-# Multiarch installs a library only at the version the host has: should the
-# archive's armel builds lag behind, the device build says so and is left out
-# (make test-arm) rather than stopping everything else.
-if [ ${#device_missing[@]} -gt 0 ]; then
-  echo "Installing: ${device_missing[*]}"
-  $sudo apt-get install -y -qq --no-install-recommends "${device_missing[@]}" ||
-    echo "WARNING: the armel libraries (${device_missing[*]}) cannot be installed beside the host's; the device build is left out" >&2
-fi
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

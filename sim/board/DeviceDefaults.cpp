@@ -1,5 +1,7 @@
 #include "sim/board/DeviceDefaults.h"
 
+#include "sim/board/camera/CameraRegisters.h"
+
 #include <cstring>
 
 namespace vrec::board {
@@ -157,6 +159,12 @@ void ResetDevicesAtPowerOn(HardwareState& state)
         fb.windowEnabled = 0;
         fb.blanked = 0;
     }
+    // The video planes stay dark until a display shows a picture.
+    state.display.videoOutput = 0;
+    state.display.lcdVideoShown = 0;
+    state.display.hdmiVideoWidth = 0;
+    state.display.hdmiVideoHeight = 0;
+    camreg::ResetCamera(state.camera);
 }
 
 }  // namespace vrec::board

@@ -22,6 +22,9 @@ const DeviceNode kDeviceNodes[] = {
     {"/dev/adv7523_hdmi", OpenHdmiDevice},
     {"/dev/fb0", OpenFrameBuffer0},
     {"/dev/fb2", OpenFrameBuffer2},
+    {"/dev/video0", OpenCameraDevice},
+    {"/dev/video1", OpenHdmiVideo},
+    {"/dev/video2", OpenLcdVideo},
 };
 
 }  // namespace

@@ -24,5 +24,8 @@ std::shared_ptr<BoardDevice> OpenRtcDevice(Board& board, int flags);
 std::shared_ptr<BoardDevice> OpenHdmiDevice(Board& board, int flags);
 std::shared_ptr<BoardDevice> OpenFrameBuffer0(Board& board, int flags);
 std::shared_ptr<BoardDevice> OpenFrameBuffer2(Board& board, int flags);
+std::shared_ptr<BoardDevice> OpenCameraDevice(Board& board, int flags);
+std::shared_ptr<BoardDevice> OpenHdmiVideo(Board& board, int flags);
+std::shared_ptr<BoardDevice> OpenLcdVideo(Board& board, int flags);
 
 }  // namespace vrec::board

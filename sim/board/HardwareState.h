@@ -11,7 +11,7 @@
 namespace vrec::board {
 
 constexpr uint32_t kStateMagic = 0x56524543;  // "VREC"
-constexpr uint32_t kStateVersion = 3;
+constexpr uint32_t kStateVersion = 4;
 
 using AtomicInt = std::atomic<int32_t>;
 using AtomicWord = std::atomic<uint32_t>;
@@ -150,11 +150,35 @@ struct Firmware
     char activeScreen[kNoteSize];  // noted by the program (SYS_NoteState "screen")
 };
 
+// The camera: what it looks at, its sensor's registers (read and written
+// through the capture device "/dev/video0") and the sync marks a test asks for.
+enum CameraSourceKind : int32_t
+{
+    kCameraScene = 0,  // the moving test scene with frame number and time
+    kCameraBars = 1,   // colour bars
+    kCameraFile = 2,   // frames of a video file, looped
+    kCameraHost = 3,   // the host's own camera
+};
+
+constexpr int kCameraRegisters = 256;
+constexpr int kCameraPathSize = 256;
+
 struct Camera
 {
-    AtomicInt scene;       // test scene choice
-    AtomicInt frameCount;
-    AtomicInt reserved[14];
+    AtomicInt source;           // CameraSourceKind
+    AtomicWord sourceChanges;   // raised after file changes
+    char file[kCameraPathSize]; // host path of the video file
+    AtomicInt streaming;        // a capture is running
+    AtomicInt width;            // its frame size
+    AtomicInt height;
+    AtomicWord frames;          // frames delivered since power-on
+    AtomicWord dropped;         // frame times that found no free buffer
+    // Sync marks (a white frame and a click on the built-in microphones at
+    // the same instant, CLOCK_MONOTONIC nanoseconds): every whole second
+    // while syncEverySecond is set, and once at syncMarkNs when it is not 0.
+    AtomicInt syncEverySecond;
+    AtomicLong syncMarkNs;
+    AtomicWord registers[kCameraRegisters];
 };
 
 // What one capture input of the sound card hears.

@@ -193,6 +193,8 @@ public:
             step_.name = Rest(1, words_.size());
             return true;
         }
+        if (verb == "camera")
+            return ParseCamera();
         if (verb == "expect")
             return Kind(Step::Kind::kExpect) && ParseExpect();
         if (verb == "sound")
@@ -327,6 +329,33 @@ private:
             return words_.size() == 4 || Level(4, src.db[0]);
         }
         return Fail("sources are silence, tone, noise, wav and host");
+    }
+
+    // What the board's camera looks at, and its sync marks.
+    bool ParseCamera()
+    {
+        Kind(Step::Kind::kCamera);
+        step_.action = Lower(Word(1));
+        const std::string& a = step_.action;
+        if (a == "scene" || a == "bars" || a == "host")
+            return Count(2);
+        if (a == "file") {
+            if (words_.size() < 3)
+                return Fail("camera file PATH");
+            step_.name = Rest(2, words_.size());
+            return true;
+        }
+        if (a == "sync") {
+            step_.number = -1;
+            if (words_.size() == 2)
+                return true;
+            bool on = false;
+            if (!CountTo(words_.size(), 3) || !OnOff(2, on))
+                return false;
+            step_.number = on ? 1 : 0;
+            return true;
+        }
+        return Fail("camera scene, bars, host, file PATH or sync [on|off]");
     }
 
     bool ParseExpect()
@@ -572,6 +601,12 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
   flash fault mtdN flip OFFSET     the flash's bit 0 of that byte reads inverted
   flash fault mtdN fail            writes to the partition fail
   flash fault off | flash erase mtdN
+  camera scene|bars|host           what the camera sees: the test scene, colour
+                                   bars, the host's own camera
+  camera file PATH                 ... a video file (looped; relative to the scenario)
+  camera sync                      one sync mark: a white frame and a click on the
+                                   built-in microphones at the same instant
+  camera sync on|off               a sync mark every second
   expect CHECK [within DURATION]   fails the run unless CHECK holds (by then)
       led rec|peak|camera on|off   backlight on|off|N        screen NAME
       file /PATH  |  no file /PATH (card paths, patterns allowed: /MY_FOLDER/*.MOV)

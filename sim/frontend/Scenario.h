@@ -59,6 +59,7 @@ struct Step
         kQuit,
         kFlash,
         kSound,
+        kCamera,  // action: scene bars host file sync; name: file; number: sync -1 once, 1 every second, 0 off
     };
     Kind kind = Kind::kWait;
     int line = 0;

@@ -1,5 +1,8 @@
 #include "sim/frontend/ScenarioRunner.h"
 
+#include "sim/board/camera/CameraControl.h"
+#include "sim/board/camera/SyncMark.h"
+
 #include "sim/board/BoardPaths.h"
 #include "sim/board/Mounts.h"
 #include "sim/frontend/CardSummary.h"
@@ -202,6 +205,8 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         return RunFlash(step, why);
     case Step::Kind::kSound:
         return RunSound(step, why);
+    case Step::Kind::kCamera:
+        return RunCamera(step, why);
     }
     return true;
 }
@@ -232,6 +237,33 @@ bool ScenarioRunner::RunSound(const Step& step, std::string* why)
     if (source.kind == SoundSource::Kind::kWavFile && !source.wavFile.empty() && source.wavFile[0] != '/')
         source.wavFile = scenarioDir_ + "/" + source.wavFile;
     return controls_.SetSoundSource(step.soundInput, source, why);
+}
+
+bool ScenarioRunner::RunCamera(const Step& step, std::string* why)
+{
+    board::Camera& camera = controls_.state().camera;
+    if (step.action == "scene")
+        board::SetCameraScene(camera);
+    else if (step.action == "bars")
+        board::SetCameraBars(camera);
+    else if (step.action == "host")
+        board::SetCameraHost(camera);
+    else if (step.action == "file") {
+        // Relative to the scenario; the firmware runs elsewhere: it gets the
+        // file's absolute path.
+        std::string name = step.name[0] == '/' ? step.name : scenarioDir_ + "/" + step.name;
+        char* full = realpath(name.c_str(), nullptr);
+        std::string path = full ? full : "";
+        std::free(full);
+        if (path.empty() || !board::SetCameraFile(camera, path)) {
+            *why = "no video file " + step.name;
+            return false;
+        }
+    } else if (step.number < 0)
+        board::RequestSyncMark(camera);
+    else
+        board::SetSyncEverySecond(camera, step.number == 1);
+    return true;
 }
 
 bool ScenarioRunner::RunCard(const Step& step, std::string* why)

@@ -27,6 +27,7 @@ private:
     bool RunCard(const Step& step, std::string* why);
     bool RunFlash(const Step& step, std::string* why);
     bool RunSound(const Step& step, std::string* why);
+    bool RunCamera(const Step& step, std::string* why);
     bool Evaluate(const Check& check, std::string* got);
     bool Await(const Check& check, std::string* why);
     // Sleeps while watching the firmware.

@@ -1,6 +1,8 @@
 #include "sim/frontend/Window.h"
 
 #include "sim/board/KeyBits.h"
+#include "sim/board/camera/CameraControl.h"
+#include "sim/board/camera/SyncMark.h"
 #include "sim/frontend/Pictures.h"
 #include "sim/frontend/TextPainter.h"
 
@@ -9,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <deque>
 #include <functional>
@@ -132,6 +135,7 @@ private:
     void TakeSnapshot(Output output);
     void NextCard();
     void NextSoundSource(SoundInputName input);
+    void NextCameraSource();
     bool SaveScreenshot();
 
     Controls& controls_;
@@ -242,6 +246,15 @@ void Window::BuildRows()
                      [this] { controls_.SetBattery((controls_.state().power.batteryLevel + 1) % 8); }});
     rows_.push_back({"[ ]", [this] { return "Input volume: " + std::to_string(controls_.state().power.inputVolume.load()); },
                      [this] { controls_.SetInputVolume((controls_.state().power.inputVolume + 16) % 128); }});
+    // The camera: what it looks at (the host's camera only when chosen), and sync marks.
+    rows_.push_back({"V", [this] { return "Camera: " + board::CameraSourceName(controls_.state().camera); },
+                     [this] { NextCameraSource(); }});
+    rows_.push_back({"Y", [this, onOff] { return "Sync mark every second: " + onOff(controls_.state().camera.syncEverySecond != 0); },
+                     [this] {
+                         board::Camera& camera = controls_.state().camera;
+                         board::SetSyncEverySecond(camera, camera.syncEverySecond == 0);
+                     }});
+    rows_.push_back({"G", [] { return std::string("Sync mark now"); }, [this] { board::RequestSyncMark(controls_.state().camera); }});
     rows_.push_back({"F1", [this] { return std::string("Power: ") + (supervisor_.IsOn() ? "on (hold F1 to switch off)" : "off (press F1)"); },
                      [this] {
                          std::string why;
@@ -301,6 +314,32 @@ void Window::NextCard()
     }
 }
 
+// Scene, colour bars, the video file (when a scenario chose one) and the
+// host's camera, in turn.
+void Window::NextCameraSource()
+{
+    board::Camera& camera = controls_.state().camera;
+    switch (camera.source.load()) {
+    case board::kCameraScene:
+        board::SetCameraBars(camera);
+        break;
+    case board::kCameraBars:
+        if (camera.file[0]) {
+            board::SetCameraFile(camera, std::string(camera.file, strnlen(camera.file, sizeof(camera.file))));
+            break;
+        }
+        board::SetCameraHost(camera);
+        break;
+    case board::kCameraFile:
+        board::SetCameraHost(camera);
+        break;
+    default:
+        board::SetCameraScene(camera);
+        break;
+    }
+    Status("camera: " + board::CameraSourceName(camera));
+}
+
 void Window::Status(const std::string& text)
 {
     status_ = text;
@@ -355,6 +394,9 @@ void Window::OnKey(const SDL_KeyboardEvent& key, bool down)
     case SDLK_a: toggle("A"); break;
     case SDLK_b: toggle("B"); break;
     case SDLK_l: toggle("L"); break;
+    case SDLK_v: toggle("V"); break;
+    case SDLK_y: toggle("Y"); break;
+    case SDLK_g: toggle("G"); break;
     case SDLK_MINUS:
     case SDLK_KP_MINUS: controls_.SetBattery(controls_.state().power.batteryLevel - 1); break;
     case SDLK_PLUS:
@@ -423,11 +465,11 @@ void Window::RenderPanel()
     text_->Draw(kPanelX, y, "Switches and cables", 0xFFFFFF);
     y += 28;
     for (Row& row : rows_) {
-        row.rect = SDL_Rect{kPanelX - 4, y - 2, 300, 22};
+        row.rect = SDL_Rect{kPanelX - 4, y - 2, 300, 19};
         Fill(renderer_, row.rect.x, row.rect.y, row.rect.w, row.rect.h, 0x262B31);
         small_->Draw(kPanelX, y + 2, row.shortcut, 0x7FC8FF);
         small_->Draw(kPanelX + 40, y + 2, row.label(), 0xE8ECF0);
-        y += 25;
+        y += 21;
     }
     y += 10;
     text_->Draw(kPanelX, y, "Keys", 0xFFFFFF);
@@ -437,7 +479,7 @@ void Window::RenderPanel()
                             "Space  PLAY    S  STOP", "F12 / F11  snapshot LCD / HDMI"};
     for (const char* text : legend) {
         small_->Draw(kPanelX, y, text, 0xB8C2CC);
-        y += 18;
+        y += 17;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "sim/sound/CaptureSignal.h"
 
+#include "sim/board/camera/SyncMark.h"
 #include "sim/sound/Controls.h"
 
 #include <algorithm>
@@ -205,12 +206,32 @@ void LevelControl::Process(double* frames, size_t count, int mode)
 
 // ---- CaptureSignal ----------------------------------------------------------
 
-CaptureSignal::CaptureSignal(board::SoundCard& card, int rate)
-    : card_(card), inner_(card.inner, rate), external_(card.external, rate), level_(rate), work_(2 * kChunk)
+CaptureSignal::CaptureSignal(board::SoundCard& card, int rate, const board::Camera* camera)
+    : card_(card), camera_(camera), rate_(rate), inner_(card.inner, rate), external_(card.external, rate), level_(rate),
+      work_(2 * kChunk)
 {
 }
 
-void CaptureSignal::Generate(int32_t* out, size_t frames, int32_t* direct)
+// A 4 ms burst of a 2 kHz square wave at -6 dBFS from the mark's instant on.
+void CaptureSignal::AddSyncClick(double* x, size_t frames, int64_t firstNs)
+{
+    constexpr int64_t kClickNs = 4000000;
+    const double frameNs = 1e9 / rate_;
+    int64_t endNs = firstNs + static_cast<int64_t>(frames * frameNs);
+    int64_t mark = board::SyncMarkIn(*camera_, firstNs - kClickNs, endNs);
+    if (mark < 0)
+        return;
+    for (size_t i = 0; i < frames; ++i) {
+        double since = static_cast<double>(firstNs - mark) + static_cast<double>(i) * frameNs;
+        if (since < 0 || since >= kClickNs)
+            continue;
+        double v = std::fmod(since, 500000.0) < 250000.0 ? 0.5 : -0.5;
+        x[2 * i] += v;
+        x[2 * i + 1] += v;
+    }
+}
+
+void CaptureSignal::Generate(int32_t* out, size_t frames, int32_t* direct, int64_t firstNs)
 {
     while (frames > 0) {
         size_t n = std::min(frames, kChunk);
@@ -218,6 +239,8 @@ void CaptureSignal::Generate(int32_t* out, size_t frames, int32_t* direct)
         int source = mixer.captureSource.load();
         double* x = work_.data();
         (source == 0 ? inner_ : external_).Generate(x, n);
+        if (source == 0 && camera_ && firstNs >= 0)
+            AddSyncClick(x, n, firstNs);
         double db = CapturePgaGainDb(mixer.capturePga.load());
         if (source != 3)
             db += MicGainDb(mixer.micGain.load());
@@ -248,6 +271,8 @@ void CaptureSignal::Generate(int32_t* out, size_t frames, int32_t* direct)
         if (direct)
             direct += 2 * n;
         frames -= n;
+        if (firstNs >= 0)
+            firstNs += static_cast<int64_t>(static_cast<double>(n) * 1e9 / rate_);
     }
 }
 

@@ -65,16 +65,23 @@ private:
 class CaptureSignal
 {
 public:
-    CaptureSignal(board::SoundCard& card, int rate);
+    // camera, when given, supplies the sync marks: a click on the built-in
+    // microphones at each mark.
+    CaptureSignal(board::SoundCard& card, int rate, const board::Camera* camera = nullptr);
     // The next frames, interleaved stereo 24-bit samples, as the codec's
     // serial port delivers them: one channel slot late, so that frame i
     // holds (right of frame i - 1, left of frame i).
     // direct, when given, receives the same frames in the inputs' order (the
-    // codec's own path from its ADC to its DAC).
-    void Generate(int32_t* out, size_t frames, int32_t* direct = nullptr);
+    // codec's own path from its ADC to its DAC). firstNs is the
+    // CLOCK_MONOTONIC instant of the first frame (-1: unknown, no clicks).
+    void Generate(int32_t* out, size_t frames, int32_t* direct = nullptr, int64_t firstNs = -1);
 
 private:
+    void AddSyncClick(double* x, size_t frames, int64_t firstNs);
+
     board::SoundCard& card_;
+    const board::Camera* camera_;
+    int rate_;
     SourceGenerator inner_;
     SourceGenerator external_;
     LevelControl level_;

@@ -8,13 +8,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <pthread.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace vrec::sound {
 
@@ -31,21 +27,6 @@ std::string CommandFor(HostAudioPipe::Direction direction)
     return "exec aplay -q -t raw -f \"$VREC_SOUND_FORMAT\" -c 2 -r \"$VREC_SOUND_RATE\"";
 }
 
-// The environment of this process without the board's ALSA set-up, so the
-// child reaches the host's devices and never the board's card.
-std::vector<std::string> ChildEnvironment(int rate, int bits)
-{
-    std::vector<std::string> env;
-    for (char** e = environ; e && *e; ++e) {
-        if (std::strncmp(*e, "ALSA_CONFIG_PATH=", 17) == 0 || std::strncmp(*e, "VREC_SOUND_", 11) == 0)
-            continue;
-        env.emplace_back(*e);
-    }
-    env.push_back("VREC_SOUND_RATE=" + std::to_string(rate));
-    env.push_back(std::string("VREC_SOUND_FORMAT=") + (bits == 16 ? "S16_LE" : "S24_3LE"));
-    return env;
-}
-
 }  // namespace
 
 HostAudioPipe::~HostAudioPipe()
@@ -57,68 +38,25 @@ bool HostAudioPipe::Start(Direction direction, int rate, int bits, std::string* 
 {
     Stop();
     failed_ = false;
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-        *why = std::string("pipe: ") + std::strerror(errno);
-        failed_ = true;
-        return false;
-    }
+    // The child reaches the host's devices and never the board's card.
+    std::vector<std::string> env = board::ChildEnvironment(
+        {"ALSA_CONFIG_PATH=", "VREC_SOUND_"},
+        {"VREC_SOUND_RATE=" + std::to_string(rate),
+         std::string("VREC_SOUND_FORMAT=") + (bits == 16 ? "S16_LE" : "S24_3LE")});
     bool fromHost = direction == Direction::kFromHost;
-    int ours = fromHost ? pipeFds[0] : pipeFds[1];
-    int theirs = fromHost ? pipeFds[1] : pipeFds[0];
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, theirs, fromHost ? STDOUT_FILENO : STDIN_FILENO);
-    if (!fromHost) {
-        // The speakers' player has nothing to say on the firmware's console.
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    }
-    std::string command = CommandFor(direction);
-    std::vector<std::string> env = ChildEnvironment(rate, bits);
-    std::vector<char*> envp;
-    for (std::string& entry : env)
-        envp.push_back(&entry[0]);
-    envp.push_back(nullptr);
-    char shell[] = "/bin/sh";
-    char dashC[] = "-c";
-    char* argv[] = {shell, dashC, &command[0], nullptr};
-    pid_t pid;
-    int rc = posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(theirs);
-    if (rc != 0) {
-        close(ours);
-        *why = std::string("cannot start the host sound command: ") + std::strerror(rc);
+    if (!pipe_.Start(CommandFor(direction), env,
+                     fromHost ? board::ChildPipe::Direction::kFromChild : board::ChildPipe::Direction::kToChild, why)) {
         failed_ = true;
         return false;
     }
-    fcntl(ours, F_SETFL, fcntl(ours, F_GETFL) | O_NONBLOCK);
-    fd_ = ours;
-    child_ = pid;
+    fd_ = pipe_.fd();
     return true;
 }
 
 void HostAudioPipe::Stop()
 {
-    if (fd_ >= 0)
-        close(fd_);
+    pipe_.Stop();
     fd_ = -1;
-    if (child_ > 0) {
-        // Closing the pipe ends the command's input or output; give it a
-        // moment to finish its own way before it is stopped.
-        for (int i = 0; i < 40; ++i) {
-            if (waitpid(child_, nullptr, WNOHANG) == child_) {
-                child_ = -1;
-                return;
-            }
-            struct timespec pause = {0, 5 * 1000 * 1000};
-            nanosleep(&pause, nullptr);
-        }
-        kill(child_, SIGTERM);
-        waitpid(child_, nullptr, 0);
-    }
-    child_ = -1;
 }
 
 void HostAudioPipe::Lost()
@@ -129,22 +67,10 @@ void HostAudioPipe::Lost()
 
 size_t HostAudioPipe::Read(uint8_t* data, size_t bytes)
 {
-    if (fd_ < 0)
-        return 0;
-    size_t got = 0;
-    while (got < bytes) {
-        ssize_t n = read(fd_, data + got, bytes - got);
-        if (n > 0) {
-            got += static_cast<size_t>(n);
-            continue;
-        }
-        if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            Lost();  // the host command ended: no capture device, or it failed
-            break;
-        }
-        if (errno == EAGAIN)
-            break;
-    }
+    bool ended = false;
+    size_t got = pipe_.Read(data, bytes, &ended);
+    if (ended)
+        Lost();  // the host command ended: no capture device, or it failed
     return got;
 }
 

@@ -3,6 +3,8 @@
 // board's ALSA set-up, joined to the card by a pipe of raw stereo PCM.
 #pragma once
 
+#include "sim/board/ChildPipe.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -39,8 +41,8 @@ public:
 private:
     void Lost();
 
+    board::ChildPipe pipe_;
     int fd_ = -1;
-    pid_t child_ = -1;
     bool failed_ = false;
 };
 

@@ -24,6 +24,8 @@ public:
     void Stop();
     // Frames elapsed since Start (less any Hold).
     uint64_t Elapsed() const;
+    // CLOCK_MONOTONIC instant of Start, in nanoseconds.
+    int64_t StartNs() const { return startNs_; }
     // Holds the count back by frames (a playback stream that ran dry waits
     // for data instead of racing ahead).
     void Hold(uint64_t frames) { held_ += frames; }

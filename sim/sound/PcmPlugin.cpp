@@ -64,7 +64,7 @@ public:
         buffer_ = io.buffer_size;
         period_ = io.period_size;
         if (capture_) {
-            signal_ = std::make_unique<CaptureSignal>(link.card(), static_cast<int>(rate_));
+            signal_ = std::make_unique<CaptureSignal>(link.card(), static_cast<int>(rate_), &link.state().camera);
             loopback_.reset();
             ringFrames_ = std::max<uint64_t>(2 * buffer_, rate_ / 2);
             ring_.assign(2 * ringFrames_, 0);
@@ -220,14 +220,24 @@ private:
         while (generated_ < upTo) {
             uint64_t at = generated_ % ringFrames_;
             uint64_t n = std::min<uint64_t>({upTo - generated_, ringFrames_ - at, kLoopbackChunk});
+            int64_t firstNs = FrameInstantNs(generated_);
             if (CodecMonitors()) {
-                signal_->Generate(&ring_[2 * at], n, loopbackSamples_.data());
+                signal_->Generate(&ring_[2 * at], n, loopbackSamples_.data(), firstNs);
                 Loopback(n);
             } else {
-                signal_->Generate(&ring_[2 * at], n);
+                signal_->Generate(&ring_[2 * at], n, nullptr, firstNs);
             }
             generated_ += n;
         }
+    }
+
+    // The instant a captured frame was sampled: the clock started at startHw_.
+    int64_t FrameInstantNs(uint64_t frame) const
+    {
+        if (!clock.running())
+            return -1;
+        double offset = (static_cast<double>(frame) - static_cast<double>(startHw_)) * 1e9 / rate_;
+        return clock.StartNs() + static_cast<int64_t>(offset);
     }
 
     // With "ExCap" on and the monitor output open, the codec itself sends

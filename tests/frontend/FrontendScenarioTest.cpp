@@ -208,6 +208,33 @@ TEST_F(FrontendScenario, HelpListsOptionsStepsAndChecks)
         EXPECT_NE(run.output.find(word), std::string::npos) << word;
 }
 
+TEST_F(FrontendScenario, CameraStepsChooseWhatTheCameraSeesAndTheSyncMarks)
+{
+    RunResult run = RunScenario("camera bars\ncamera sync on\n");
+    ASSERT_EQ(run.status, 0) << run.output;
+    {
+        vrec::board::HardwareStateFile state(root_);
+        EXPECT_EQ(state.state().camera.source.load(), vrec::board::kCameraBars);
+        EXPECT_EQ(state.state().camera.syncEverySecond.load(), 1);
+    }
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=160x120:rate=30 -frames:v 5 " + root_ +
+                           "/clip.mp4")
+                              .c_str()),
+              0);
+    run = RunScenario("camera file " + root_ + "/clip.mp4\ncamera sync off\ncamera sync\n");
+    ASSERT_EQ(run.status, 0) << run.output;
+    {
+        vrec::board::HardwareStateFile state(root_);
+        EXPECT_EQ(state.state().camera.source.load(), vrec::board::kCameraFile);
+        EXPECT_EQ(std::string(state.state().camera.file), root_ + "/clip.mp4");
+        EXPECT_EQ(state.state().camera.syncEverySecond.load(), 0);
+        EXPECT_GT(state.state().camera.syncMarkNs.load(), 0);
+    }
+    run = RunScenario("camera file " + root_ + "/missing.mp4\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("no video file"), std::string::npos) << run.output;
+}
+
 TEST_F(FrontendScenario, TheShippedDemoRuns)
 {
     RunResult run = RunVrecsim(std::string("--headless --quiet --out ") + root_ + "/snaps " VREC_SCENARIOS "/demo.vsc");

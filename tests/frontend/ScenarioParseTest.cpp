@@ -175,4 +175,23 @@ TEST(ScenarioParse, ErrorsNameTheLineAndTheFault)
     EXPECT_NE(why.find("cannot read"), std::string::npos);
 }
 
+TEST(ScenarioParse, CameraSteps)
+{
+    Scenario s = Parse("camera scene\ncamera BARS\ncamera host\ncamera file /clips/a b.mp4\ncamera sync\ncamera sync on\n"
+                       "camera sync off\n");
+    ASSERT_EQ(s.steps.size(), 7u);
+    for (const Step& step : s.steps)
+        EXPECT_EQ(step.kind, Step::Kind::kCamera);
+    EXPECT_EQ(s.steps[1].action, "bars");
+    EXPECT_EQ(s.steps[3].action, "file");
+    EXPECT_EQ(s.steps[3].name, "/clips/a b.mp4");
+    EXPECT_EQ(s.steps[4].number, -1);
+    EXPECT_EQ(s.steps[5].number, 1);
+    EXPECT_EQ(s.steps[6].number, 0);
+    EXPECT_NE(Error("camera").find("camera scene, bars"), std::string::npos);
+    EXPECT_NE(Error("camera file").find("camera file PATH"), std::string::npos);
+    EXPECT_NE(Error("camera scene now").find("unexpected"), std::string::npos);
+    EXPECT_NE(Error("camera sync often").find("on or off"), std::string::npos);
+}
+
 }  // namespace

@@ -2,6 +2,8 @@
 // device's encoder, made with libavcodec.
 #pragma once
 
+#include "media-stack/codec/Mpeg4Config.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,9 +12,11 @@ namespace vrec::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// The recorder's configuration header: a video-object start code followed
-// by a VOL header of 14 bytes.
-constexpr size_t kConfigHeaderSize = 18;
+// The recorder's configuration header (the encoder adapter's): a
+// video-object start code followed by a VOL header of 14 bytes.
+constexpr size_t kConfigHeaderSize = mediastack::kMpeg4ConfigSize;
+using mediastack::RewriteVol;
+using mediastack::StartsWithCode;
 
 struct RecorderVideo
 {
@@ -28,13 +32,5 @@ struct RecorderVideo
 // rate, so asking again costs nothing.
 bool EncodeRecorderVideo(int width, int height, int count, RecorderVideo* out, std::string* error,
                          int64_t bitRate = 0);
-
-// Drops the optional object-layer identifier and VOL control parameters
-// from a VOL header (start code included) and stuffs it to a byte boundary
-// again. Empty when the header is not a simple-profile VOL this can rewrite.
-Bytes RewriteVol(const Bytes& vol);
-
-// Start codes.
-bool StartsWithCode(const uint8_t* p, size_t size, uint8_t code);
 
 }  // namespace vrec::test

@@ -32,7 +32,7 @@ int ScriptedCreator::GetVideo(unsigned char* buffer)
     Bytes frame = std::move(script_.front().bytes);
     script_.pop_front();
     size_t skip = 0;
-    if (m_nDecSpecInfoLen == 0 && frame.size() > kConfigHeaderSize && StartsWithCode(frame.data(), frame.size(), 0x00)) {
+    if (m_nDecSpecInfoLen == 0 && frame.size() > kConfigHeaderSize && StartsWithCode(frame.data(), frame.size(), mediastack::kVideoObjectCode)) {
         std::memcpy(m_baDecSpecInfo, frame.data(), kConfigHeaderSize);
         m_nDecSpecInfoLen = static_cast<int>(kConfigHeaderSize);
         skip = kConfigHeaderSize;
