@@ -11,7 +11,7 @@
 #include "Lib/Global.h"
 #include "Lib/Parameter.h"
 #include "Lib/Sys.h"
-#include "Middleware/GUI/CopyStandIn.h"  // "Media/MovCopy.h" once the copy lands
+#include "Media/MovCopy.h"
 #include "Media/MovRecorder.h"
 #include "Media/PlaylistCtrl.h"
 #include "Media/RemainMedia.h"
