@@ -557,7 +557,13 @@ static void DrawTitle(int bPartial)
             nPad = 12;
         }
         const char* szRest = nPos < nLength ? szName + nPos : "";
-        snprintf(szText, sizeof(szText), "%s%*s%s", szRest, nPad, "", szName);
+        // The rest of the name, a gap, and the name coming round again.
+        int nUsed = snprintf(szText, sizeof(szText), "%s", szRest);
+        if (nUsed > static_cast<int>(sizeof(szText)) - 1)
+            nUsed = static_cast<int>(sizeof(szText)) - 1;
+        for (int i = 0; i < nPad && nUsed < static_cast<int>(sizeof(szText)) - 1; ++i)
+            szText[nUsed++] = ' ';
+        snprintf(szText + nUsed, sizeof(szText) - nUsed, "%s", szName);
         s_Title.nValue = NOT_SHOWN;
         // Whole characters: a UTF-8 character of three bytes moves at once.
         const unsigned char* p = reinterpret_cast<const unsigned char*>(szName);
