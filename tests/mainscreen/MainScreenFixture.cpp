@@ -36,6 +36,8 @@ void MainScreenTest::TearDown()
     // The pipeline's end stops the loop too (both watch the quit flag).
     pipeline_.reset();
     StopLoop();
+    // With every thread gone: the file the player held open.
+    PL_Close();
     g_bRecorder = 0;
     g_bDivideMode = 0;
     g_bAfterRecMode = 0;

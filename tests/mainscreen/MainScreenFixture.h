@@ -30,7 +30,8 @@ protected:
     // Taps a key and gives the loop time to act on it.
     static void Key(unsigned long mask, int settleMs = 400);
     // Waits until the recording's position (g_nRecPos) has reached ms.
-    static bool WaitForRecording(int ms, int timeoutMs = 10000);
+    // (Generous: a loaded machine under the sanitizers encodes HD slowly.)
+    static bool WaitForRecording(int ms, int timeoutMs = 30000);
 
     // The LCD shows the resource image at (x, y): every pixel but the
     // image's colour key is the image's.
