@@ -114,12 +114,13 @@ TEST_F(PlayerScreen, CueHeldEndsOnReleaseAndATapGoesOnSlowly)
     Keys(KEY_T, false);
     EXPECT_TRUE(WaitFor([] { return PL_GetSeekSpeed() == 0; }, 2000));
     EXPECT_TRUE(PL_IsPlaying());
-    // Tapped: it goes on at 5 after the release, until another key.
+    // Tapped: it goes on at 5 after the release, until another key (far
+    // enough from the top that the review cannot reach it meanwhile).
+    ASSERT_TRUE(WaitFor([] { return PL_GetPos() >= 5000; }, 8000));
     Tap(KEY_W, 100);
-    usleep(200 * 1000);
+    EXPECT_TRUE(WaitFor([] { return g_bStepSeek == 1; }, 1500));
     EXPECT_EQ(PL_GetSeekSpeed(), -5);
-    EXPECT_EQ(g_bStepSeek, 1);
-    usleep(600 * 1000);
+    usleep(400 * 1000);
     EXPECT_TRUE(ShowsBitmap(Lcd(), 43, 152, g_pBmp_stat_rew));
     Key(KEY_PLAY, 600);
     EXPECT_EQ(PL_GetSeekSpeed(), 0);
