@@ -1,0 +1,79 @@
+// Recordings cut by a power loss or a pulled card come back whole: HD and
+// SD movies and a 48 kHz 24-bit sound recording cut at seeded moments, and
+// a movie whose card was pulled and put back.
+#include "Lib/Global.h"
+#include "Lib/Sys.h"
+#include "Media/Recovery.h"
+#include "Media/RemainMedia.h"
+#include "Media/Writer.h"
+#include "Middleware/GUI/Recorder.h"
+#include "sim/board/Board.h"
+#include "sim/board/Card.h"
+#include "tests/video/support/PipelineFixture.h"
+#include "tests/video/support/PowerCut.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <thread>
+
+using namespace vrec::test;
+
+namespace {
+
+class RecoveryTest : public PowerCutTest
+{
+};
+
+class PulledCardRecoveryTest : public DeviceWriterFixture
+{
+};
+
+}  // namespace
+
+TEST_F(RecoveryTest, HdMovieCutAtASeededMomentIsRecovered)
+{
+    const CutRecording hd{1280, 48000, 16};
+    double recorded = RecordAndCut(hd, CutMoment(1, 1.5, 3.5));
+    ASSERT_GT(recorded, 0);
+    CheckRecovered(hd, recorded);
+}
+
+TEST_F(RecoveryTest, SdMovieWith24BitSoundCutAtASeededMomentIsRecovered)
+{
+    const CutRecording sd{640, 48000, 24};
+    double recorded = RecordAndCut(sd, CutMoment(2, 1.5, 3.5));
+    ASSERT_GT(recorded, 0);
+    CheckRecovered(sd, recorded);
+}
+
+TEST_F(RecoveryTest, SoundRecordingCutAtASeededMomentGetsItsSizes)
+{
+    const CutRecording sound{0, 48000, 24};
+    double recorded = RecordAndCut(sound, CutMoment(3, 1.0, 3.0));
+    ASSERT_GT(recorded, 0);
+    CheckRecovered(sound, recorded);
+}
+
+TEST_F(PulledCardRecoveryTest, MovieOfAPulledCardIsRecoveredWhenTheCardComesBack)
+{
+    ASSERT_TRUE(pipeline_->EnterRecorder(640));
+    g_RemainMedia.Update();
+    g_bRecPause = 0;
+    g_bRecording = 1;
+    ASSERT_TRUE(WaitUntil([] { return g_bMovWriterRunning != 0; }, 5.0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    vrec::board::Board& board = vrec::board::Board::Get();
+    const std::string card = board.cards().Inserted();
+    board.cards().Remove(board.state());
+    ASSERT_TRUE(WaitUntil([] { return !g_bMovWriterRunning && !g_bRecording; }, 5.0));
+    ASSERT_TRUE(pipeline_->LeaveRecorder());
+
+    std::string why;
+    ASSERT_TRUE(board.cards().Insert(board.state(), card, &why)) << why;
+    struct stat st;
+    ASSERT_TRUE(WaitUntil([&st] { return SYS_stat("/sdcard/MY_FOLDER", &st) == 0; }, 5.0));
+    // The writer stopped at the first write the card refused: what it had
+    // journaled by then, about two and a half seconds, comes back.
+    CheckRecovered({640, 48000, 16}, 2.5);
+}
