@@ -10,10 +10,12 @@
 #include "sim/board/Board.h"
 #include "sim/board/Card.h"
 #include "tests/video/support/PipelineFixture.h"
+#include "tests/media/support/MovParse.h"
 #include "tests/video/support/PowerCut.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sys/stat.h>
 #include <thread>
 
@@ -39,12 +41,28 @@ TEST_F(RecoveryTest, HdMovieCutAtASeededMomentIsRecovered)
     CheckRecovered(hd, recorded);
 }
 
-TEST_F(RecoveryTest, SdMovieWith24BitSoundCutAtASeededMomentIsRecovered)
+TEST_F(RecoveryTest, SdMovieWith24BitSoundCutAtASeededMomentIsRecoveredOnTheCardAndByTheHostTool)
 {
     const CutRecording sd{640, 48000, 24};
     double recorded = RecordAndCut(sd, CutMoment(2, 1.5, 3.5));
     ASSERT_GT(recorded, 0);
+    // A copy taken off the card as the cut left it, the journal renamed.
+    const std::string folder = HostPath("/sdcard/MY_FOLDER/");
+    const std::string copy = BoardRoot() + "/copied.mov", journal = BoardRoot() + "/copied-journal";
+    ASSERT_EQ(std::system(("cp " + folder + "KS0000_0001.mov " + copy).c_str()), 0);
+    ASSERT_EQ(std::system(("cp " + folder + ".KS0000_0001.mov.jnl " + journal).c_str()), 0);
+
     CheckRecovered(sd, recorded);
+
+    std::string output;
+    EXPECT_EQ(RunCommand(std::string(VREC_RECOVER) + " " + copy + " " + journal, &output, true), 0) << output;
+    EXPECT_EQ(ReadFile(copy), ReadFile(folder + "KS0000_0001.mov")) << "the tool mends as the firmware does";
+    EXPECT_EQ(RunCommand(std::string(VREC_RECOVER) + " " + copy, &output, true), 0);
+    EXPECT_NE(output.find("whole"), std::string::npos) << output;
+    // What is no recording of the recorder is refused and left alone.
+    ASSERT_TRUE(WriteFile(BoardRoot() + "/other.mov", std::string(4096, 'x')));
+    EXPECT_EQ(RunCommand(std::string(VREC_RECOVER) + " " + BoardRoot() + "/other.mov", &output, true), 1);
+    EXPECT_EQ(ReadFile(BoardRoot() + "/other.mov"), std::string(4096, 'x'));
 }
 
 TEST_F(RecoveryTest, SoundRecordingCutAtASeededMomentGetsItsSizes)
