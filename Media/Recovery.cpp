@@ -21,8 +21,8 @@
 #define RCV_WAV_HEADER 44
 #define RCV_WAV_UNKNOWN 0xFFFFFFFFu
 #define RCV_MAX_DEPTH 6
-// Under 100 ms of picture the index would hold no frame.
-#define RCV_MIN_FRAMES 3
+// A movie of fewer frames holds nothing playable.
+#define RCV_MIN_FRAMES 1
 #define RCV_SAMPLE_MASK 0x3FFFFFFFu
 
 int g_nRecoveredFiles = 0;
@@ -106,7 +106,7 @@ class CJournalSamples : public CMovSampleList
 public:
     CJournalSamples(FILE* fpJournal, FILE* fpMovie, long nMovieLength, int nFrameBytes)
         : m_fpJournal(fpJournal), m_fpMovie(fpMovie), m_nMovieLength(nMovieLength), m_nFrameBytes(nFrameBytes),
-          m_nDsiLen(0), m_nPos(0), m_nFrames(0)
+          m_nDsiLen(0), m_nPos(0), m_nFrames(0), m_nSoundFrames(0)
     {
         memset(m_abDsi, 0, sizeof(m_abDsi));
         Rewind();
@@ -117,6 +117,7 @@ public:
         fseeko(m_fpJournal, RCV_JOURNAL_HEAD_SIZE, SEEK_SET);
         m_nPos = RCV_SAMPLES_OFFSET;
         m_nFrames = 0;
+        m_nSoundFrames = 0;
     }
 
     int Next(int* pbVideo)
@@ -149,22 +150,28 @@ public:
                 ++m_nFrames;
             } else if (n % m_nFrameBytes != 0) {
                 return 0;
+            } else if (m_nFrames > 0) {
+                m_nSoundFrames += n / m_nFrameBytes;
             }
             m_nPos += n;
             return (int)n;
         }
     }
 
-    // Reads the whole list: the configuration header and the frame count.
-    int CountFrames()
+    // Reads the whole list (and so the configuration header): the frames
+    // the index will hold once both tracks end together, as the creator
+    // ends them.
+    int CountFrames(int nFps, int nSampleRate)
     {
         Rewind();
         int bVideo;
         while (Next(&bVideo) > 0) {
         }
-        int n = m_nFrames;
+        const int64_t nSoundMs = (int64_t)((double)m_nSoundFrames / nSampleRate * 1000.0);
+        const int64_t nVideoMs = (int64_t)m_nFrames * 1000 / nFps;
+        const int64_t nMs = nSoundMs >= nVideoMs ? nVideoMs / 100 * 100 : nSoundMs;
         Rewind();
-        return n;
+        return (int)(nMs * nFps / 1000);
     }
 
     const unsigned char* Dsi() const { return m_abDsi; }
@@ -179,6 +186,7 @@ private:
     int m_nDsiLen;
     long m_nPos;
     int m_nFrames;
+    int64_t m_nSoundFrames;
 };
 
 enum MOVIE_STATE
@@ -294,7 +302,7 @@ int RCV_RecoverMovie(const char* szPath, const char* szJournal)
         return RCV_FAILED;
     }
     CJournalSamples samples(fpJournal, fp, nLength, (head.nBits / 8) * head.nChannels);
-    int nFrames = samples.CountFrames();
+    int nFrames = samples.CountFrames(head.nFps, head.nSampleRate);
     int nResult;
     if (nFrames < RCV_MIN_FRAMES) {
         printf("%s holds %d frame(s): removed\n", szPath, nFrames);
