@@ -203,6 +203,9 @@ public:
             return Kind(Step::Kind::kQuit) && Count(1);
         if (verb == "flash")
             return ParseFlash();
+        if (verb == "monkey")
+            return Kind(Step::Kind::kMonkey) && Count(3) && Int(1, 0, 2147483647, step_.number) &&
+                   Duration(2, step_.ms);
         return Fail("unknown step '" + Word(0) + "'");
     }
 
@@ -613,6 +616,9 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
       power on|off                 card mounted|unmounted    console TEXT
       box TEXT                     the last message box the firmware opened holds TEXT
       pixel lcd|hdmi X Y #RRGGBB [TOLERANCE]  (LCD as held: 320 x 240, GUI coordinates)
+  monkey SEED DURATION             a random user for that long (keys, switches, card,
+                                   cables, battery, power cuts), seeded: no crash, no
+                                   hang, then every file on the card must open
   quit                             end here (the device is shut down if on)
 )";
 }

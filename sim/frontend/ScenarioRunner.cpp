@@ -6,6 +6,7 @@
 #include "sim/board/BoardPaths.h"
 #include "sim/board/Mounts.h"
 #include "sim/frontend/CardSummary.h"
+#include "sim/frontend/Monkey.h"
 #include "sim/frontend/Pictures.h"
 
 #include <cerrno>
@@ -75,8 +76,10 @@ void ScenarioRunner::WatchFirmware()
     if (event == PowerEvent::kNone)
         return;
     Note(message);
-    if (event == PowerEvent::kCrashed)
+    if (event == PowerEvent::kCrashed) {
         ++failures_;
+        ++crashes_;
+    }
 }
 
 void ScenarioRunner::Pass(int ms)
@@ -207,8 +210,20 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         return RunSound(step, why);
     case Step::Kind::kCamera:
         return RunCamera(step, why);
+    case Step::Kind::kMonkey:
+        return RunMonkey(step, why);
     }
     return true;
+}
+
+bool ScenarioRunner::RunMonkey(const Step& step, std::string* why)
+{
+    MonkeyHooks hooks{[this](int ms) { Pass(ms); }, [this] { return crashes_; }};
+    Monkey monkey(controls_, supervisor_, hooks, report_);
+    if (monkey.Run(static_cast<uint32_t>(step.number), step.ms))
+        return true;
+    *why = "monkey " + std::to_string(step.number) + " broke an invariant (events above)";
+    return false;
 }
 
 bool ScenarioRunner::RunFlash(const Step& step, std::string* why)

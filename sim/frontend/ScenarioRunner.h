@@ -28,6 +28,7 @@ private:
     bool RunFlash(const Step& step, std::string* why);
     bool RunSound(const Step& step, std::string* why);
     bool RunCamera(const Step& step, std::string* why);
+    bool RunMonkey(const Step& step, std::string* why);
     bool Evaluate(const Check& check, std::string* got);
     bool Await(const Check& check, std::string* why);
     // Sleeps while watching the firmware.
@@ -43,6 +44,7 @@ private:
     std::string lastRemovedCard_;
     std::string scenarioDir_;  // relative WAV files are found here
     int failures_ = 0;
+    int crashes_ = 0;
     std::chrono::steady_clock::time_point start_;
 };
 

@@ -318,3 +318,26 @@ power off
     EXPECT_EQ(mended.substr(4, 4), std::string("\x24\x65\x04\x00", 4));  // 288036
     EXPECT_EQ(mended.substr(40, 4), std::string("\x00\x65\x04\x00", 4));  // 288000
 }
+
+TEST_F(FrontendScenario, ARandomUserBreaksNothing)
+{
+    RunResult run = RunScenario("monkey 11 20s\n");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("monkey 11: "), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("no crash, no hang, every file opens"), std::string::npos) << run.output;
+}
+
+TEST_F(FrontendScenario, ARandomUserWhoFindsAFaultPrintsTheSeedAndTheEventsToReplay)
+{
+    // A movie no tool opens, which no recovery can mend: the check after the
+    // run finds it.
+    ASSERT_TRUE(WriteFile(root_ + "/junk.mov", std::string(2048, 'j')));
+    RunResult run = RunScenario("card put junk.mov /MY_FOLDER/KS0000_0009.MOV\nmonkey 12 3s\n");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("FAILED monkey 12: /MY_FOLDER/KS0000_0009.MOV does not open"), std::string::npos)
+        << run.output;
+    const size_t replay = run.output.find("replay: the ");
+    ASSERT_NE(replay, std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("  power on\n", replay), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("  power off\n", replay), std::string::npos) << run.output;
+}
