@@ -8,12 +8,15 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 minutes=${1:?minutes}; shift
 [ -x build/vrecsim ] || { echo "build the project first (make build)" >&2; exit 2; }
+# A copy of the programs, so that a rebuild during the run changes nothing.
+bin=build/monkey/bin
+rm -rf "$bin" && mkdir -p "$bin" && cp build/vrecsim build/app "$bin/" && cp -r build/approot "$bin/approot"
 failed=0
 for seed in "$@"; do
   dir=build/monkey/seed-$seed
   rm -rf "$dir" && mkdir -p "$dir"
   printf 'monkey %s %sm\n' "$seed" "$minutes" > "$dir/monkey.vsc"
-  if nice build/vrecsim --headless --quiet --root "$dir/board" --out "$dir" "$dir/monkey.vsc" > "$dir/report.txt" 2>&1; then
+  if nice "$bin/vrecsim" --app "$PWD/$bin/app" --approot "$PWD/$bin/approot" --headless --quiet --root "$dir/board" --out "$dir" "$dir/monkey.vsc" > "$dir/report.txt" 2>&1; then
     echo "seed $seed: $(grep -h "^monkey $seed: .*events" "$dir/report.txt")"
   else
     failed=$((failed + 1))
