@@ -329,7 +329,8 @@ int RCV_RecoverMovie(const char* szPath, const char* szJournal)
 
 int RCV_RecoverWav(const char* szPath)
 {
-    FILE* fp = SYS_fopen(szPath, "r+b");
+    // Read only until a repair is due: a write-protected card is examined too.
+    FILE* fp = SYS_fopen(szPath, "rb");
     if (!fp) {
         ERR_PRINT("%s not examined\n%s\n", szPath, strerror(errno));
         return RCV_FAILED;
@@ -359,8 +360,11 @@ int RCV_RecoverWav(const char* szPath)
         nData = (long)(RCV_WAV_UNKNOWN - 36) / nBlock * nBlock;
     PutLE32(h + 4, (DWORD)nData + 36);
     PutLE32(h + 40, (DWORD)nData);
-    int bOk = fseeko(fp, 0, SEEK_SET) == 0 && fwrite(h, 1, sizeof(h), fp) == sizeof(h);
-    bOk = fclose(fp) == 0 && bOk;
+    fclose(fp);
+    fp = SYS_fopen(szPath, "r+b");
+    int bOk = fp && fwrite(h, 1, sizeof(h), fp) == sizeof(h);
+    if (fp)
+        bOk = fclose(fp) == 0 && bOk;
     if (bOk && nLength != RCV_WAV_HEADER + nData)
         bOk = SYS_truncate(szPath, (off_t)(RCV_WAV_HEADER + nData)) == 0;
     if (!bOk) {
