@@ -153,6 +153,11 @@ int CMovWriter::Flush()
     return m_fp && fflush(m_fp) == 0;
 }
 
+int CMovWriter::Sync()
+{
+    return m_fp && SYS_fdatasync(m_fp) == 0;
+}
+
 int CMovWriter::Seek(long nPos)
 {
     return m_fp && fseeko(m_fp, (off_t)nPos, SEEK_SET) == 0;

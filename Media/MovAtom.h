@@ -69,8 +69,10 @@ public:
     int Close();
 
     int Write(const void* pData, long nLength);
-    // Hands the buffered bytes to the file system.
+    // Hands the buffered bytes to the file system; Sync waits until they
+    // are on the card.
     int Flush();
+    int Sync();
     int Seek(long nPos);
 
     long GetCurrentPos();

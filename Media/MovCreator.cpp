@@ -299,7 +299,7 @@ CMovCreator::CMovCreator()
     : m_nAudioChunkCount(0), m_pAudioChunk(m_AudioChunk), m_nVideoChunkCount(0), m_pVideoChunk(m_VideoChunk),
       m_nAudioSamples(0), m_nVideoFrames(0), m_nDecSpecInfoLen(0), m_nExitCode(0), m_bCreating(0), m_pWriter(NULL),
       m_nWidth(0), m_nHeight(0), m_nFps(0), m_nSampleRate(0), m_nBits(0), m_nChannels(0), m_dwTime(0),
-      m_dwDuration(0), m_nAudioEntries(0), m_nVideoEntries(0), m_bJournal(0), m_fpJournal(NULL)
+      m_dwDuration(0), m_nAudioEntries(0), m_nVideoEntries(0), m_bJournal(0), m_fpJournal(NULL), m_nJournalBlocks(0)
 {
     m_szJournal[0] = 0;
     m_AudioChunk[0].dwOffset = 0;
@@ -645,6 +645,7 @@ void CMovCreator::OpenJournal(const char* szPath)
         ERR_PRINT("no journal for %s\n%s\n", szPath, strerror(errno));
         return;
     }
+    m_nJournalBlocks = 0;
     unsigned char ab[RCV_JOURNAL_HEAD_SIZE];
     RCV_PutJournalHead(ab, m_nWidth, m_nHeight, m_nFps, m_nSampleRate, m_nBits, m_nChannels, m_dwTime);
     fwrite(ab, 1, sizeof(ab), m_fpJournal);
@@ -652,7 +653,8 @@ void CMovCreator::OpenJournal(const char* szPath)
 
 // A record follows the bytes it describes. At each sound block (ten times a
 // second) both files go to the file system, the data first, so that the
-// journal never names bytes that were still in a buffer.
+// journal never names bytes that were still in a buffer; once a second
+// both are synced, so that a power loss takes at most the last second.
 void CMovCreator::JournalSample(int nType, int nBytes)
 {
     if (!m_fpJournal)
@@ -666,7 +668,12 @@ void CMovCreator::JournalSample(int nType, int nBytes)
         nLength += (nBytes + 3) / 4 * 4;
     }
     fwrite(ab, 1, (size_t)nLength, m_fpJournal);
-    if (nType == RCV_JOURNAL_SOUND) {
+    if (nType != RCV_JOURNAL_SOUND)
+        return;
+    if (++m_nJournalBlocks % RCV_SYNC_BLOCKS == 0) {
+        m_pWriter->Sync();
+        SYS_fdatasync(m_fpJournal);
+    } else {
         m_pWriter->Flush();
         fflush(m_fpJournal);
     }

@@ -124,6 +124,7 @@ private:
     // The journal of the file being recorded.
     int m_bJournal;
     FILE* m_fpJournal;
+    int m_nJournalBlocks;
     char m_szJournal[300];
 };
 

@@ -17,6 +17,9 @@
 #define RCV_JOURNAL_SOUND 2
 #define RCV_JOURNAL_DSI 3
 
+// Recorders sync their files every this many 100 ms sound blocks.
+#define RCV_SYNC_BLOCKS 10
+
 // Results of the recovery of one file.
 #define RCV_FAILED -1     // left as it was (a message says why)
 #define RCV_COMPLETE 0    // nothing to do

@@ -37,3 +37,4 @@ DIR* SYS_opendir(const char*)
 int SYS_statvfs(const char*, struct statvfs*) { return Refuse(); }
 ssize_t SYS_readlink(const char*, char*, size_t) { return Refuse(); }
 void SYS_sync(void) {}
+int SYS_fdatasync(FILE*) { return Refuse(); }

@@ -64,3 +64,4 @@ ssize_t SYS_readlink(const char* path, char* buf, size_t size)
     return DevicePath(path) ? Refuse() : readlink(path, buf, size);
 }
 void SYS_sync(void) {}
+int SYS_fdatasync(FILE* fp) { return fflush(fp) == 0 && fdatasync(fileno(fp)) == 0 ? 0 : -1; }
