@@ -19,12 +19,7 @@ const CutRecording kKinds[] = {{1280, 48000, 16}, {640, 48000, 16}, {0, 48000, 2
 TEST_P(RecoveryLongTest, RecordingCutAtASeededMomentIsRecovered)
 {
     const unsigned seed = GetParam();
-    const CutRecording& kind = kKinds[seed % 3];
-    const double moment = CutMoment(100 + seed, 0.5, 8.0);
-    SCOPED_TRACE("seed " + std::to_string(seed) + ", cut after " + std::to_string(moment) + " s");
-    double recorded = RecordAndCut(kind, moment);
-    ASSERT_GT(recorded, 0);
-    CheckRecovered(kind, recorded);
+    CutAndCheck(kKinds[seed % 3], 100 + seed, 0.5, 8.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(TwentyMoments, RecoveryLongTest, ::testing::Range(0u, 20u));

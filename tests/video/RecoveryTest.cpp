@@ -35,10 +35,7 @@ class PulledCardRecoveryTest : public DeviceWriterFixture
 
 TEST_F(RecoveryTest, HdMovieCutAtASeededMomentIsRecovered)
 {
-    const CutRecording hd{1280, 48000, 16};
-    double recorded = RecordAndCut(hd, CutMoment(1, 1.5, 3.5));
-    ASSERT_GT(recorded, 0);
-    CheckRecovered(hd, recorded);
+    CutAndCheck({1280, 48000, 16}, 1, 1.5, 3.5);
 }
 
 TEST_F(RecoveryTest, SdMovieWith24BitSoundCutAtASeededMomentIsRecoveredOnTheCardAndByTheHostTool)
@@ -67,10 +64,7 @@ TEST_F(RecoveryTest, SdMovieWith24BitSoundCutAtASeededMomentIsRecoveredOnTheCard
 
 TEST_F(RecoveryTest, SoundRecordingCutAtASeededMomentGetsItsSizes)
 {
-    const CutRecording sound{0, 48000, 24};
-    double recorded = RecordAndCut(sound, CutMoment(3, 1.0, 3.0));
-    ASSERT_GT(recorded, 0);
-    CheckRecovered(sound, recorded);
+    CutAndCheck({0, 48000, 24}, 3, 1.0, 3.0);
 }
 
 TEST_F(PulledCardRecoveryTest, MovieOfAPulledCardIsRecoveredWhenTheCardComesBack)

@@ -188,6 +188,15 @@ double PowerCutTest::RecordAndCut(const CutRecording& recording, double seconds)
     return std::atof(ReadFile(NotePath()).c_str());
 }
 
+void PowerCutTest::CutAndCheck(const CutRecording& recording, unsigned seed, double from, double to)
+{
+    const double moment = CutMoment(seed, from, to);
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", cut after " + std::to_string(moment) + " s");
+    const double recorded = RecordAndCut(recording, moment);
+    ASSERT_GT(recorded, 0);
+    CheckRecovered(recording, recorded);
+}
+
 void CheckRecovered(const CutRecording& recording, double recorded)
 {
     std::vector<std::string> names = Recordings();

@@ -25,6 +25,8 @@ protected:
     // Records and cuts the power `seconds` after the file was created;
     // returns the seconds recorded before the cut (negative on a failure).
     double RecordAndCut(const CutRecording& recording, double seconds);
+    // Both, the cut at the seeded moment between from and to seconds.
+    void CutAndCheck(const CutRecording& recording, unsigned seed, double from, double to);
 };
 
 // Recovers the card and checks the one recording on it: it plays, is no
