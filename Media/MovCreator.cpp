@@ -649,6 +649,7 @@ void CMovCreator::OpenJournal(const char* szPath)
     unsigned char ab[RCV_JOURNAL_HEAD_SIZE];
     RCV_PutJournalHead(ab, m_nWidth, m_nHeight, m_nFps, m_nSampleRate, m_nBits, m_nChannels, m_dwTime);
     fwrite(ab, 1, sizeof(ab), m_fpJournal);
+    fflush(m_fpJournal);
 }
 
 // A record follows the bytes it describes. At each sound block (ten times a

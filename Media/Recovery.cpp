@@ -282,15 +282,18 @@ int RCV_RecoverMovie(const char* szPath, const char* szJournal)
             SYS_unlink(szJournal);  // its file was finished after all
         return RCV_COMPLETE;
     }
+    if (nLength <= RCV_SAMPLES_OFFSET) {
+        // Opened (for the next part of a recording, say) and cut before its first sample.
+        fclose(fp);
+        printf("%s holds no sample: removed\n", szPath);
+        SYS_unlink(szPath);
+        if (szJournal[0] && Exists(szJournal))
+            SYS_unlink(szJournal);
+        return RCV_REMOVED;
+    }
     FILE* fpJournal = szJournal[0] ? SYS_fopen(szJournal, "rb") : NULL;
     if (!fpJournal) {
         fclose(fp);
-        if (nLength <= RCV_SAMPLES_OFFSET) {
-            // Opened for the next part of a recording, cut before its first sample.
-            printf("%s holds no sample: removed\n", szPath);
-            SYS_unlink(szPath);
-            return RCV_REMOVED;
-        }
         ERR_PRINT("%s has no index and no journal\n", szPath);
         return RCV_FAILED;
     }
