@@ -664,6 +664,9 @@ void CMovCreator::JournalSample(int nType, int nBytes)
     MOV_PutBE32(ab, RCV_JournalRecord(nType, nBytes));
     int nLength = 4;
     if (nType == RCV_JOURNAL_DSI) {
+        if (nBytes > MOV_DEC_SPEC_INFO_SIZE)
+            nBytes = MOV_DEC_SPEC_INFO_SIZE;
+        MOV_PutBE32(ab, RCV_JournalRecord(nType, nBytes));
         memset(ab + 4, 0, MOV_DEC_SPEC_INFO_SIZE);
         memcpy(ab + 4, m_baDecSpecInfo, (size_t)nBytes);
         nLength += (nBytes + 3) / 4 * 4;
