@@ -41,7 +41,8 @@ TEST_F(RecoveryTest, HdMovieCutAtASeededMomentIsRecovered)
 TEST_F(RecoveryTest, SdMovieWith24BitSoundCutAtASeededMomentIsRecoveredOnTheCardAndByTheHostTool)
 {
     const CutRecording sd{640, 48000, 24};
-    double recorded = RecordAndCut(sd, CutMoment(2, 1.5, 3.5));
+    bool heldUp = false;
+    double recorded = RecordAndCut(sd, CutMoment(2, 1.5, 3.5), &heldUp);
     ASSERT_GT(recorded, 0);
     // A copy taken off the card as the cut left it, the journal renamed.
     const std::string folder = HostPath("/sdcard/MY_FOLDER/");
@@ -49,7 +50,7 @@ TEST_F(RecoveryTest, SdMovieWith24BitSoundCutAtASeededMomentIsRecoveredOnTheCard
     ASSERT_EQ(std::system(("cp " + folder + "KS0000_0001.mov " + copy).c_str()), 0);
     ASSERT_EQ(std::system(("cp " + folder + ".KS0000_0001.mov.jnl " + journal).c_str()), 0);
 
-    CheckRecovered(sd, recorded);
+    CheckRecovered(sd, recorded, heldUp);
 
     std::string output;
     EXPECT_EQ(RunCommand(std::string(VREC_RECOVER) + " " + copy + " " + journal, &output, true), 0) << output;
@@ -74,7 +75,9 @@ TEST_F(PulledCardRecoveryTest, MovieOfAPulledCardIsRecoveredWhenTheCardComesBack
     g_bRecPause = 0;
     g_bRecording = 1;
     ASSERT_TRUE(WaitUntil([] { return g_bMovWriterRunning != 0; }, 5.0));
+    HostHoldUp holdUp;
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    const bool heldUp = holdUp.Excuses();
     vrec::board::Board& board = vrec::board::Board::Get();
     const std::string card = board.cards().Inserted();
     board.cards().Remove(board.state());
@@ -87,5 +90,5 @@ TEST_F(PulledCardRecoveryTest, MovieOfAPulledCardIsRecoveredWhenTheCardComesBack
     ASSERT_TRUE(WaitUntil([&st] { return SYS_stat("/sdcard/MY_FOLDER", &st) == 0; }, 5.0));
     // The writer stopped at the first write the card refused: what it had
     // journaled by then, about two and a half seconds, comes back.
-    CheckRecovered({640, 48000, 16}, 2.5);
+    CheckRecovered({640, 48000, 16}, 2.5, heldUp);
 }
