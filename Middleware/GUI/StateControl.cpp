@@ -8,6 +8,7 @@
 #include "Lib/Global.h"
 #include "Lib/Sys.h"
 #include "Lib/Thread.h"
+#include "Media/Recovery.h"
 #include "Media/RemainMedia.h"
 
 int g_bSdCard = 0;
@@ -25,8 +26,12 @@ void* StateControlThread(void* pArg)
 {
     while (!g_bQuit) {
         int bMounted = IsMount(SDCARD_PARTITION);
-        if (bMounted && !g_bSdCard)
+        if (bMounted && !g_bSdCard) {
+            // Card accepted: recordings a power loss cut short are mended
+            // before anything lists the card's files.
+            RCV_RecoverCard();
             g_RemainMedia.Update();  // a card came: its space
+        }
         g_bSdCard = bMounted;
         if (g_bSyncReq) {
             g_bSyncReq = 0;

@@ -275,6 +275,13 @@ struct BoxNote
     char text[kBoxNoteSize];
 };
 
+// How often the firmware's main loop polled the key lines: it rises every
+// 50 ms while the GUI thread runs, so a watcher sees a hung GUI.
+struct KeyPolls
+{
+    AtomicWord count;
+};
+
 struct HardwareState
 {
     uint32_t magic;
@@ -296,7 +303,8 @@ struct HardwareState
     // Taken from the spare bytes, so that boards made before keep their state.
     FlashFault flashFault;
     BoxNote box;
-    uint8_t spare[4096 - sizeof(FlashFault) - sizeof(BoxNote)];
+    KeyPolls keyPolls;
+    uint8_t spare[4096 - sizeof(FlashFault) - sizeof(BoxNote) - sizeof(KeyPolls)];
 };
 
 static_assert(std::atomic<int32_t>::is_always_lock_free, "shared atomics must be lock-free");

@@ -7,6 +7,7 @@
 #include "sim/board/Mounts.h"
 #include "sim/frontend/CardSummary.h"
 #include "sim/frontend/MediaProbe.h"
+#include "sim/frontend/Monkey.h"
 #include "sim/frontend/Pictures.h"
 
 #include <cerrno>
@@ -76,8 +77,10 @@ void ScenarioRunner::WatchFirmware()
     if (event == PowerEvent::kNone)
         return;
     Note(message);
-    if (event == PowerEvent::kCrashed)
+    if (event == PowerEvent::kCrashed) {
         ++failures_;
+        ++crashes_;
+    }
 }
 
 void ScenarioRunner::Pass(int ms)
@@ -208,8 +211,20 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         return RunSound(step, why);
     case Step::Kind::kCamera:
         return RunCamera(step, why);
+    case Step::Kind::kMonkey:
+        return RunMonkey(step, why);
     }
     return true;
+}
+
+bool ScenarioRunner::RunMonkey(const Step& step, std::string* why)
+{
+    MonkeyHooks hooks{[this](int ms) { Pass(ms); }, [this] { return crashes_; }};
+    Monkey monkey(controls_, supervisor_, hooks, report_);
+    if (monkey.Run(static_cast<uint32_t>(step.number), step.ms))
+        return true;
+    *why = "monkey " + std::to_string(step.number) + " broke an invariant (events above)";
+    return false;
 }
 
 bool ScenarioRunner::RunFlash(const Step& step, std::string* why)

@@ -33,6 +33,7 @@ private:
     bool RunFlash(const Step& step, std::string* why);
     bool RunSound(const Step& step, std::string* why);
     bool RunCamera(const Step& step, std::string* why);
+    bool RunMonkey(const Step& step, std::string* why);
     bool Evaluate(const Check& check, std::string* got);
     bool Await(const Check& check, std::string* why);
     bool EvaluateText(const Check& check, std::string* got);
@@ -52,6 +53,7 @@ private:
     std::string fontDir_;
     std::map<std::string, FontImage> fonts_;
     int failures_ = 0;
+    int crashes_ = 0;
     std::chrono::steady_clock::time_point start_;
 };
 

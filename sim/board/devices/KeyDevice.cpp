@@ -17,7 +17,7 @@ namespace {
 class KeyDevice : public BoardDevice
 {
 public:
-    explicit KeyDevice(Board& board) : keys_(board.state().keys) {}
+    explicit KeyDevice(Board& board) : keys_(board.state().keys), polls_(board.state().keyPolls) {}
 
     ssize_t Read(void* buf, size_t count) override
     {
@@ -47,6 +47,7 @@ public:
 
     bool Readable() override
     {
+        polls_.count++;
         std::lock_guard<std::mutex> guard(lock_);
         return ChangedLocked();
     }
@@ -58,6 +59,7 @@ private:
     }
 
     KeyLines& keys_;
+    KeyPolls& polls_;
     std::mutex lock_;
     bool fresh_ = true;
     uint32_t seenChanges_ = 0;
