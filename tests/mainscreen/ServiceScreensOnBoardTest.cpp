@@ -1,6 +1,8 @@
-// The information screen's file page for a movie recorded with the keys:
-// its format strings, title, date and size agree with what ffprobe and the
-// card say about the file.
+// Service screens with the device's threads running: the information
+// screen's file page for a movie recorded with the keys (its format strings,
+// title, date and size agree with what ffprobe and the card say about the
+// file), and the test mode's camera page on the LCD.
+#include "DrvLib/FrameBuffer.h"
 #include "DrvLib/Key.h"
 #include "Lib/Common.h"
 #include "Lib/Global.h"
@@ -10,6 +12,8 @@
 #include "Middleware/GUI/ScreenManager.h"
 #include "Middleware/GUI/ScreenMenu.h"
 #include "Middleware/GUI/ScreenPlayer.h"
+#include "Middleware/GUI/ScreenTestMode.h"
+#include "Middleware/VPFE/Capture.h"
 #include "player/Player.h"
 #include "tests/mainscreen/MainScreenFixture.h"
 #include "tests/media/support/MovParse.h"
@@ -18,6 +22,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 #include <ctime>
 #include <string>
 
@@ -83,6 +88,38 @@ TEST_F(InfoScreen, FilePageOfARecordedMovieAgreesWithTheFile)
     EXPECT_TRUE(row(80, "TITLE", name)) << name;
     EXPECT_TRUE(row(106, "DATE", date)) << date;
     EXPECT_TRUE(row(132, "SIZE", size)) << size;
+}
+
+TEST_F(InfoScreen, TestModeCameraPageShowsTheCameraAloneAndTheColourBarsOnMode)
+{
+    g_ScreenManager.SetActive("testmode", 1);
+    StartLoop();
+    usleep(800 * 1000);  // the loop reads the keys from its second pass
+    Key(KEY_MENU, 300);
+    Key(KEY_MENU, 300);
+    ASSERT_EQ(screen_testmode::m_nLevel, TESTMODE_LEVEL_MENU) << ActiveScreen() << " last " << screen_testmode::m_nLastKey;
+    screen_testmode::m_nCursor = TESTMODE_CAMERA;
+    Key(KEY_ENTER, 1500);
+    ASSERT_TRUE(WaitFor([] { return g_hCapture != nullptr; }, 5000));
+    ASSERT_TRUE(WaitFor([] { return FB_GetEnable() == 0; }, 3000)) << "no on-screen layer over the camera";
+
+    // The second of the eight bars is yellow; the test scene is not.
+    auto yellow = [](const RgbImage& lcd) {
+        vrec::board::Rgb p = At(lcd, 60, 120);
+        return p.r > 150 && p.g > 150 && p.b < 70;
+    };
+    usleep(500 * 1000);
+    RgbImage scene = Lcd();
+    Snap("testmode-camera");
+    EXPECT_FALSE(yellow(scene));
+    Key(KEY_MODE, 800);
+    RgbImage bars = Lcd();
+    Snap("testmode-camera-bars");
+    EXPECT_TRUE(yellow(bars));
+    Key(KEY_MODE, 800);
+    EXPECT_FALSE(yellow(Lcd()));
+    Key(KEY_MENU, 500);
+    EXPECT_EQ(FB_GetEnable(), 1);
 }
 
 }  // namespace
