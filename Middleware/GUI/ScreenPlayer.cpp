@@ -43,3 +43,12 @@ int PL_PreStop(int nReason)
 void PL_PostStop(int nReason) {}
 
 int PL_GetSlideShowing(void) { return 0; }
+
+// Stand-ins for the player screen's HDMI requests and OSD switch until the
+// screen arrives (remove then): nothing asks for them yet.
+int g_bHdmiOffReq = 0;
+int g_bMovieRecHDMI = 0;
+int g_bPhotoRecHDMI = 0;
+int g_bAudioRecHDMI = 0;
+int g_bMenuPlayHDMI = 0;
+void PL_EnableDrawOsd(void) {}

@@ -68,8 +68,39 @@ void ScenarioRunner::Note(const std::string& text)
     std::fflush(report_);
 }
 
+std::string ScenarioRunner::HostFile(const std::string& name) const
+{
+    return name.empty() || name[0] == '/' ? name : scenarioDir_ + "/" + name;
+}
+
+void ScenarioRunner::WatchUsb()
+{
+    bool onUsb = controls_.CardOnUsb();
+    if (onUsb == cardOnUsb_)
+        return;
+    cardOnUsb_ = onUsb;
+    if (onUsb)
+        Note("the card is on USB: the host sees its files in " + controls_.CardFiles());
+    else
+        Note("the card is back from USB");
+}
+
+bool ScenarioRunner::RunUsb(const Step& step, std::string* why)
+{
+    if (step.action != "put") {
+        controls_.PlugUsb(step.on);
+        return true;
+    }
+    if (!controls_.CardOnUsb()) {
+        *why = "the card is not exported over USB";
+        return false;
+    }
+    return controls_.PutOnCard(HostFile(step.source), step.name, why);
+}
+
 void ScenarioRunner::WatchFirmware()
 {
+    WatchUsb();
     std::string message;
     PowerEvent event = supervisor_.Poll(&message);
     if (event == PowerEvent::kNone)
@@ -154,8 +185,7 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         controls_.PlugHdmi(step.on, step.sink);
         return true;
     case Step::Kind::kUsb:
-        controls_.PlugUsb(step.on);
-        return true;
+        return RunUsb(step, why);
     case Step::Kind::kBattery:
         controls_.SetBattery(step.number);
         return true;
@@ -234,8 +264,8 @@ bool ScenarioRunner::RunFlash(const Step& step, std::string* why)
 bool ScenarioRunner::RunSound(const Step& step, std::string* why)
 {
     SoundSource source = step.sound;
-    if (source.kind == SoundSource::Kind::kWavFile && !source.wavFile.empty() && source.wavFile[0] != '/')
-        source.wavFile = scenarioDir_ + "/" + source.wavFile;
+    if (source.kind == SoundSource::Kind::kWavFile)
+        source.wavFile = HostFile(source.wavFile);
     return controls_.SetSoundSource(step.soundInput, source, why);
 }
 
@@ -251,7 +281,7 @@ bool ScenarioRunner::RunCamera(const Step& step, std::string* why)
     else if (step.action == "file") {
         // Relative to the scenario; the firmware runs elsewhere: it gets the
         // file's absolute path.
-        std::string name = step.name[0] == '/' ? step.name : scenarioDir_ + "/" + step.name;
+        std::string name = HostFile(step.name);
         char* full = realpath(name.c_str(), nullptr);
         std::string path = full ? full : "";
         std::free(full);
@@ -280,25 +310,8 @@ bool ScenarioRunner::RunCard(const Step& step, std::string* why)
         controls_.RemoveCard();
         return true;
     }
-    if (step.action == "put") {
-        std::string files = controls_.CardFiles();
-        if (files.empty()) {
-            *why = "no card in the slot";
-            return false;
-        }
-        std::string target = files + step.name;
-        std::string source = step.source[0] == '/' ? step.source : scenarioDir_ + "/" + step.source;
-        std::string output;
-        int status = board::RunProgram(board::FindSystemProgram("mkdir"), {"-p", target.substr(0, target.rfind('/'))},
-                                       "", &output);
-        if (status == 0)
-            status = board::RunProgram(board::FindSystemProgram("cp"), {"-r", source, target}, "", &output);
-        if (status != 0) {
-            *why = "cannot put " + step.source + " on the card: " + output;
-            return false;
-        }
-        return true;
-    }
+    if (step.action == "put")
+        return controls_.PutOnCard(HostFile(step.source), step.name, why);
     if (step.action == "insert") {
         if (!controls_.CardInSlot().empty()) {
             *why = "a card is in the slot already";
@@ -326,6 +339,8 @@ bool ScenarioRunner::RunCard(const Step& step, std::string* why)
         controls_.RemoveCard();
         Pass(500);  // the slot is seen empty before the new card goes in
     }
+    if (step.clusterSectors > 0)
+        return controls_.NewCard(step.name, format, step.sizeBytes, why, step.clusterSectors);
     return controls_.NewCard(step.name, format, step.sizeBytes, why);
 }
 
@@ -393,6 +408,11 @@ bool ScenarioRunner::Evaluate(const Check& check, std::string* got)
         std::string text(box.text, strnlen(box.text, sizeof(box.text)));
         *got = box.opened.load() == 0 ? "no box was opened" : "the last box says \"" + Printable(text) + "\"";
         return box.opened.load() != 0 && text.find(check.name) != std::string::npos;
+    }
+    case Check::What::kUsb: {
+        bool onUsb = controls_.CardOnUsb();
+        *got = onUsb ? "the card is exported over USB" : "the card is not exported over USB";
+        return onUsb == check.on;
     }
     case Check::What::kConsole: {
         bool found = supervisor_.process().ConsoleText().find(check.name) != std::string::npos;

@@ -28,6 +28,11 @@ private:
     bool RunFlash(const Step& step, std::string* why);
     bool RunSound(const Step& step, std::string* why);
     bool RunCamera(const Step& step, std::string* why);
+    bool RunUsb(const Step& step, std::string* why);
+    // A file named in the scenario: relative names are found beside it.
+    std::string HostFile(const std::string& name) const;
+    // Says when the card goes to the USB host and comes back.
+    void WatchUsb();
     bool Evaluate(const Check& check, std::string* got);
     bool Await(const Check& check, std::string* why);
     // Sleeps while watching the firmware.
@@ -43,6 +48,7 @@ private:
     std::string lastRemovedCard_;
     std::string scenarioDir_;  // relative WAV files are found here
     int failures_ = 0;
+    bool cardOnUsb_ = false;
     std::chrono::steady_clock::time_point start_;
 };
 
