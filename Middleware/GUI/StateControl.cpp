@@ -114,9 +114,9 @@ static void ChkRecordingLed(void)
 
 // Only cards formatted by this device are used: 32 KB clusters or more, the
 // partition writable, and the boot sector's OEM name the device's mark.
+// (The card space has been measured.)
 static int IsDeviceCard(void)
 {
-    g_RemainMedia.Update();
     if (g_RemainMedia.GetClusterSize() < STATE_MIN_CLUSTER) {
         printf("ChkSdCard(): cluster size %u\n", static_cast<unsigned>(g_RemainMedia.GetClusterSize()));
         return 0;
@@ -204,8 +204,19 @@ static void CardArrived(void)
         }
         return;
     }
+    g_RemainMedia.Update();
+    if (g_RemainMedia.GetTotalSize() == 0) {
+        // A mount whose file system cannot be examined (a card pulled as it
+        // was checked, or left over from one) is undone: the card is
+        // mounted again, or offered for formatting when that fails.
+        printf("ChkSdCard(): the mount cannot be examined\n");
+        System("umount " SDCARD_PARTITION);
+        return;
+    }
     if (!IsDeviceCard()) {
-        g_bSdCardFormatReq = 1;
+        // Not for a card that went while it was checked.
+        if (KEY_Get(0, nullptr) & KEY_SD_DETECT)
+            g_bSdCardFormatReq = 1;
         return;
     }
     SYS_mkdir(SDCARD_ROOT "/MY_FOLDER", 0777);

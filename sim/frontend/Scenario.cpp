@@ -489,6 +489,13 @@ private:
             c.name = Rest(2, end);
             return true;
         }
+        if (what == "new" && Lower(Word(2)) == "box") {
+            c.what = Check::What::kNewBox;
+            if (end < 4)
+                return Fail("expect new box TEXT");
+            c.name = Rest(3, end);
+            return true;
+        }
         if (what == "console") {
             c.what = Check::What::kConsole;
             if (end < 3)
@@ -669,6 +676,7 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
       file /PATH  |  no file /PATH (card paths, patterns allowed: /MY_FOLDER/*.MOV)
       power on|off                 card mounted|unmounted    console TEXT
       box TEXT                     the last message box the firmware opened holds TEXT
+      new box TEXT                 ... and it opened after the last box check that held
       usb exported|unexported      the card is (not) exported over USB
       pixel lcd|hdmi X Y #RRGGBB [TOLERANCE]  (LCD as held: 320 x 240, GUI coordinates)
   quit                             end here (the device is shut down if on)

@@ -25,6 +25,7 @@ struct Check
         kPixel,      // output, x, y, colour, tolerance
         kConsole,    // text
         kBox,        // text: the last box the firmware opened holds it
+        kNewBox,     // text: ... and it opened after the last box check that held
         kUsb,        // on: the card is exported over USB
     };
     What what = What::kPower;

@@ -125,6 +125,7 @@ int ScenarioRunner::Run(const Scenario& scenario)
 {
     start_ = std::chrono::steady_clock::now();
     failures_ = 0;
+    boxesSeen_ = controls_.state().box.opened.load();
     size_t slash = scenario.path.rfind('/');
     scenarioDir_ = slash == std::string::npos ? "." : scenario.path.substr(0, slash);
     for (const Step& step : scenario.steps) {
@@ -337,7 +338,7 @@ bool ScenarioRunner::RunCard(const Step& step, std::string* why)
     if (!inSlot.empty()) {
         lastRemovedCard_ = inSlot;
         controls_.RemoveCard();
-        Pass(500);  // the slot is seen empty before the new card goes in
+        Pass(1000);  // the slot is seen empty (for a few of the device's checks) before the new card goes in
     }
     if (step.clusterSectors > 0)
         return controls_.NewCard(step.name, format, step.sizeBytes, why, step.clusterSectors);
@@ -403,11 +404,19 @@ bool ScenarioRunner::Evaluate(const Check& check, std::string* got)
                 return false;
         return true;
     }
-    case Check::What::kBox: {
+    case Check::What::kBox:
+    case Check::What::kNewBox: {
         const board::BoxNote& box = state.box;
+        uint32_t opened = box.opened.load();
         std::string text(box.text, strnlen(box.text, sizeof(box.text)));
-        *got = box.opened.load() == 0 ? "no box was opened" : "the last box says \"" + Printable(text) + "\"";
-        return box.opened.load() != 0 && text.find(check.name) != std::string::npos;
+        bool fresh = check.what == Check::What::kBox || opened > boxesSeen_;
+        *got = opened == 0 ? "no box was opened"
+               : !fresh    ? "no box opened since the last box check"
+                           : "the last box says \"" + Printable(text) + "\"";
+        if (opened == 0 || !fresh || text.find(check.name) == std::string::npos)
+            return false;
+        boxesSeen_ = opened;
+        return true;
     }
     case Check::What::kUsb: {
         bool onUsb = controls_.CardOnUsb();

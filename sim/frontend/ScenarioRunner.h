@@ -49,6 +49,7 @@ private:
     std::string scenarioDir_;  // relative WAV files are found here
     int failures_ = 0;
     bool cardOnUsb_ = false;
+    uint32_t boxesSeen_ = 0;  // boxes opened when a box check last held
     std::chrono::steady_clock::time_point start_;
 };
 

@@ -15,6 +15,11 @@ class BrowseTest : public GuiTest
 protected:
     void SetUp() override;
 
+public:
+    using PanelTest::At;
+    using PanelTest::Same;
+    using PanelTest::Shown;
+
     // A file (or, for a path ending in '/', a folder) on the card, with
     // the folders above it.
     static void Put(const std::string& cardPath, const std::string& content = "x");
