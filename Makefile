@@ -3,10 +3,11 @@
 #            undefined-behaviour sanitizers
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+ARM_BUILD  ?= build-arm
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build build-asan run test check test-asan test-tsan bench clean package
+.PHONY: all deps build build-asan run test check test-asan test-tsan bench clean package build-arm test-arm
 
 all: build
 
@@ -39,7 +40,7 @@ run: build
 
 # The whole suite: the normal build, the address and undefined-behaviour
 # sanitizer build, and the threaded media services under the thread sanitizer.
-test: check test-asan test-tsan
+test: check test-asan test-tsan test-arm
 
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -55,6 +56,22 @@ test-tsan: deps $(TSAN_BUILD)/build.ninja
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target mediastack_tests lib_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -R '^(Fifo|Rendezvous|Buffer|BufferTable|PictureBuffer|Threads|Locks)'
 
+# The device build: app_device for the device's ARM with Debian's cross
+# compiler (warnings are errors) against the armel libraries unpacked in
+# $(ARM_BUILD)/sysroot, and the firmware's unit tests that need no board run
+# under qemu-user.
+$(ARM_BUILD)/build.ninja: | deps
+	scripts/arm-sysroot.sh $(abspath $(ARM_BUILD))/sysroot
+	cmake -S . -B $(ARM_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVREC_DEVICE_BUILD=ON \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-armel.cmake -DVREC_ARM_SYSROOT=$(abspath $(ARM_BUILD))/sysroot
+
+build-arm: deps $(ARM_BUILD)/build.ninja
+	scripts/arm-sysroot.sh $(abspath $(ARM_BUILD))/sysroot
+	cmake --build $(ARM_BUILD) -j $(JOBS)
+
+test-arm: build-arm
+	cd $(ARM_BUILD) && ctest --output-on-failure -j $(JOBS)
+
 bench: build
 	cmake --build $(BUILD) --target benchmarks
 	$(BUILD)/bench/run-benchmarks
@@ -65,4 +82,4 @@ package: build
 	cmake --build $(BUILD) --target update_package
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(ARM_BUILD)

@@ -4,6 +4,7 @@
 #include "Lib/Parameter.h"
 #include "Lib/Sys.h"
 
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -44,6 +45,30 @@ static NVRAM_ENTRY* AppendEntry(const char* szWhat)
     return pEntry;
 }
 
+static NVRAM_ENTRY* FindEntry(const char* szKey)
+{
+    if (!szKey || !szKey[0])
+        return nullptr;
+    for (int i = 0; i < s_nEntries; ++i)
+        if (strcmp(s_aEntry[i].szKey, szKey) == 0)
+            return &s_aEntry[i];
+    return nullptr;
+}
+
+// Copies a comment line into an entry, shortened where needed at the start
+// of a UTF-8 character: half a character would make the saved store damaged.
+static void CopyShortened(char* szOut, const char* szLine)
+{
+    size_t nLength = strlen(szLine);
+    if (nLength >= NVRAM_TEXT_SIZE) {
+        nLength = NVRAM_TEXT_SIZE - 1;
+        while (nLength > 0 && (static_cast<unsigned char>(szLine[nLength]) & 0xC0) == 0x80)
+            --nLength;
+    }
+    memcpy(szOut, szLine, nLength);
+    szOut[nLength] = 0;
+}
+
 static void StoreLine(const char* szFile, int nLine, char* szLine)
 {
     char szWhere[300];
@@ -54,7 +79,7 @@ static void StoreLine(const char* szFile, int nLine, char* szLine)
                     NVRAM_TEXT_SIZE - 1);
         NVRAM_ENTRY* pEntry = AppendEntry(szWhere);
         if (pEntry)
-            snprintf(pEntry->szValue, sizeof(pEntry->szValue), "%s", szLine);
+            CopyShortened(pEntry->szValue, szLine);
         return;
     }
 
@@ -74,7 +99,9 @@ static void StoreLine(const char* szFile, int nLine, char* szLine)
     strcpy(pEntry->szKey, szKey);
     strcpy(pEntry->szValue, szValue);
 
-    if (IsDigit(szValue))
+    // A number past an int's range is no value of any setting: handed over
+    // as text, it matches no choice and the item keeps its value.
+    if (IsDigit(szValue) && fabs(atof(szValue)) < 2147483648.0)
         SetParameter(szKey, static_cast<float>(atof(szValue)));
     else
         SetParameter(szKey, szValue);
@@ -107,24 +134,102 @@ static int ReadFile(const char* szFile)
     return 1;
 }
 
-static void LoadStore(const char* szFile, const char* szDefault)
+// A store holds text: ASCII (control characters make comment lines) and
+// UTF-8. A NUL byte or bytes that are no UTF-8 (erased flash reads 0xFF, a
+// file half overwritten) mean that the file is damaged.
+static int IsDamaged(const char* szFile)
 {
-    if (ReadFile(szFile))
-        return;
-    if (!CopyFile(szDefault, szFile)) {
-        fprintf(stderr, "NVRAM: cannot create %s from %s\n", szFile, szDefault);
-        return;
+    FILE* fp = SYS_fopen(szFile, "rb");
+    if (!fp)
+        return 0;
+    int nFollowing = 0;  // continuation bytes the current UTF-8 sequence still needs
+    int c;
+    while ((c = getc(fp)) != EOF) {
+        if (nFollowing > 0) {
+            if ((c & 0xC0) != 0x80)
+                break;
+            --nFollowing;
+        } else if (c != 0 && c < 0x80) {
+        } else if (c >= 0xC2 && c <= 0xF4) {
+            nFollowing = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+        } else {
+            break;
+        }
     }
-    if (!ReadFile(szFile))
-        fprintf(stderr, "NVRAM: cannot read %s\n", szFile);
+    int bDamaged = c != EOF || nFollowing > 0 || ferror(fp);
+    fclose(fp);
+    return bDamaged;
+}
+
+// Settings the default file names for this store and the table lacks come
+// back from it: a card whose store lost lines would otherwise keep lacking them.
+static void HealFromDefaults(const char* szFile, const char* szDefault, int bLocal)
+{
+    FILE* fp = SYS_fopen(szDefault, "r");
+    if (!fp)
+        return;
+    char szLine[NVRAM_LINE_SIZE];
+    char szNames[400] = "";
+    size_t nNames = 0;
+    int nHealed = 0;
+    while (fgets(szLine, sizeof(szLine), fp)) {
+        szLine[strcspn(szLine, "\r\n")] = 0;
+        if (!IsSettingLine(szLine))
+            continue;
+        char* pEq = strchr(szLine, '=');
+        *pEq = 0;
+        if (IsLocalText(szLine) != bLocal || strlen(szLine) >= NVRAM_TEXT_SIZE ||
+            strlen(pEq + 1) >= NVRAM_TEXT_SIZE || FindEntry(szLine))
+            continue;
+        if (s_nEntries >= NVRAM_MAX_ENTRIES) {
+            fprintf(stderr, "NVRAM: %s: the table is full, %s and later defaults not restored\n", szFile, szLine);
+            break;
+        }
+        *pEq = '=';
+        StoreLine(szDefault, 0, szLine);
+        *pEq = 0;
+        ++nHealed;
+        if (nNames < sizeof(szNames))
+            nNames += static_cast<size_t>(snprintf(szNames + nNames, sizeof(szNames) - nNames, "%s%s",
+                                                   nHealed > 1 ? ", " : "", szLine));
+    }
+    fclose(fp);
+    if (nHealed)
+        fprintf(stderr, "NVRAM: %s lacked %d setting%s, restored from %s: %s%s\n", szFile, nHealed,
+                nHealed > 1 ? "s" : "", szDefault, szNames, nNames >= sizeof(szNames) ? "..." : "");
+}
+
+static void LoadStore(const char* szFile, const char* szDefault, int bLocal)
+{
+    if (IsDamaged(szFile)) {
+        // Kept for inspection; the defaults take its place.
+        char szKept[128];
+        snprintf(szKept, sizeof(szKept), "%s" NVRAM_DAMAGED_SUFFIX, szFile);
+        int bKept = SYS_rename(szFile, szKept) == 0;
+        fprintf(stderr, "NVRAM: %s is damaged (not text): %s, the defaults of %s take its place\n", szFile,
+                bKept ? szKept : "cannot keep it", szDefault);
+        if (!bKept)
+            SYS_unlink(szFile);
+    }
+    if (!ReadFile(szFile)) {
+        if (!CopyFile(szDefault, szFile)) {
+            fprintf(stderr, "NVRAM: cannot create %s from %s\n", szFile, szDefault);
+            return;
+        }
+        if (!ReadFile(szFile)) {
+            fprintf(stderr, "NVRAM: cannot read %s\n", szFile);
+            return;
+        }
+    }
+    HealFromDefaults(szFile, szDefault, bLocal);
 }
 
 void NVRAM_Load(void)
 {
     s_nEntries = 0;
     s_bInitialized = 0;
-    LoadStore(NVRAM_GLOBAL_FILE, NVRAM_GLOBAL_DEFAULT);
-    LoadStore(NVRAM_LOCAL_FILE, NVRAM_LOCAL_DEFAULT);
+    LoadStore(NVRAM_GLOBAL_FILE, NVRAM_GLOBAL_DEFAULT, 0);
+    LoadStore(NVRAM_LOCAL_FILE, NVRAM_LOCAL_DEFAULT, 1);
     s_bInitialized = 1;
 }
 
@@ -171,16 +276,6 @@ int NVRAM_GlobalSave(void)
 int NVRAM_LocalSave(void)
 {
     return Save(1, NVRAM_LOCAL_TEMP, NVRAM_LOCAL_FILE);
-}
-
-static NVRAM_ENTRY* FindEntry(const char* szKey)
-{
-    if (!szKey || !szKey[0])
-        return nullptr;
-    for (int i = 0; i < s_nEntries; ++i)
-        if (strcmp(s_aEntry[i].szKey, szKey) == 0)
-            return &s_aEntry[i];
-    return nullptr;
 }
 
 float NVRAM_Get(const char* szKey, char* szOut)

@@ -13,6 +13,8 @@
 #define NVRAM_LOCAL_DEFAULT "./NVRAM_L.txt"
 #define NVRAM_GLOBAL_TEMP "/tmp/NVRAM.txt"
 #define NVRAM_LOCAL_TEMP "/tmp/.NVRAM.txt"
+// A store that is not text is kept beside itself under this suffix.
+#define NVRAM_DAMAGED_SUFFIX ".damaged"
 
 void NVRAM_Load(void);
 int NVRAM_Reset(void);

@@ -187,7 +187,7 @@ static int CanSaveNow(void)
 int SetParameter(const char* szKey, float fValue)
 {
     char szText[64];
-    if (fValue == floorf(fValue))
+    if (fValue == floorf(fValue) && fabsf(fValue) < 2147483648.0f)
         snprintf(szText, sizeof(szText), "%d", static_cast<int>(fValue));
     else
         snprintf(szText, sizeof(szText), "%f", fValue);

@@ -140,12 +140,14 @@ int CMovWriter::Create(const char* szPath)
     return m_fp != NULL;
 }
 
-void CMovWriter::Close()
+int CMovWriter::Close()
 {
+    int bOk = TRUE;
     if (m_fp) {
-        fclose(m_fp);
+        bOk = fclose(m_fp) == 0;
         m_fp = NULL;
     }
+    return bOk;
 }
 
 int CMovWriter::Write(const void* pData, long nLength)

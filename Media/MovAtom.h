@@ -63,7 +63,8 @@ public:
     void Unlock();
 
     int Create(const char* szPath);
-    void Close();
+    // FALSE when the last buffered bytes did not reach the file.
+    int Close();
 
     int Write(const void* pData, long nLength);
 

@@ -562,7 +562,9 @@ void CMovCreator::Finish(MOV_ATOM* pMdat)
         m_nAudioChunkCount++;
     if (m_pVideoChunk->nSamples != 0)
         m_nVideoChunkCount++;
-    m_pWriter->CloseAtom(pMdat);
+    errno = 0;
+    int bComplete = m_pWriter->CloseAtom(pMdat);
+    int nError = errno;
 
     // Both tracks end together, the sound on a 100 ms step when it is longer.
     const DWORD dwSoundMs = (DWORD)((double)m_nAudioSamples / m_nSampleRate * 1000.0);
@@ -580,10 +582,28 @@ void CMovCreator::Finish(MOV_ATOM* pMdat)
     TrimChunks(m_VideoChunk, &m_nVideoChunkCount, m_nVideoFrames);
 
     long nLength = BuildMoov(m_baSampleBuffer, MOV_SAMPLE_BUFFER_SIZE);
-    m_pWriter->Write(m_baSampleBuffer, nLength);
-    m_pWriter->Close();
+    if (bComplete) {
+        errno = 0;
+        bComplete = m_pWriter->Write(m_baSampleBuffer, nLength);
+        nError = errno;
+    }
+    // The index may reach the card only as the file is closed.
+    errno = 0;
+    if (!m_pWriter->Close() && bComplete) {
+        bComplete = FALSE;
+        nError = errno;
+    }
     delete m_pWriter;
     m_pWriter = NULL;
+    // Without its index the file is no movie: that must not pass for a
+    // finished recording or copy.
+    if (!bComplete) {
+        if (!nError)
+            nError = EIO;
+        ERR_PRINT("movie index not written\n%s\n", strerror(nError));
+        if (m_nExitCode != MOV_EXIT_CARD_FULL && m_nExitCode != MOV_EXIT_NOT_CREATED)
+            m_nExitCode = nError == ENOSPC ? MOV_EXIT_CARD_FULL : MOV_EXIT_NOT_CREATED;
+    }
 }
 
 long CMovCreator::BuildMoov(unsigned char* pBuffer, long nCapacity)

@@ -161,13 +161,17 @@ static int HasPicture(void)
 
 // ---- Open, play, pause, stop -------------------------------------------------
 
+// The thread records live as long as the threads.
+static TH_THREAD* s_pPlayAudioThread = NULL;
+static TH_THREAD* s_pPlayVideoThread = NULL;
+
 int PL_Init(void)
 {
     s_Player.m_pos = 0;
     s_Player.m_stat = STAT_STOP;
     s_Player.m_nSetPos = -1;
-    TH_CreateThread(PlayAudioThread, NULL, NULL);
-    TH_CreateThread(PlayVideoThread, NULL, NULL);
+    s_pPlayAudioThread = TH_CreateThread(PlayAudioThread, NULL, NULL);
+    s_pPlayVideoThread = TH_CreateThread(PlayVideoThread, NULL, NULL);
     return 1;
 }
 
@@ -233,8 +237,11 @@ int PL_Open(const char* szPath)
 
     p.m_bDecoderInitReq = 1;
 
+    // (the extension of the reader's title, which is held to 255 characters)
+    char szTitle[256];
     char szExt[256];
-    GetFileExt(szExt, szPath);
+    p.m_media.GetTitle(szTitle);
+    GetFileExt(szExt, szTitle);
     ToUpper(szExt);
     if (strcmp(szExt, "WAV") == 0)
         p.m_nDuration = nAudioMs;

@@ -196,16 +196,31 @@ int screen_fwupdate::GetUpdatefile(const char* szPath, const char* szDir)
     return 1;
 }
 
-// The new version of a candidate folder: the third field of its name (the
-// first ends at the first "_" or ".", the others at ".").
-static int FolderVersion(const char* szName)
+int screen_fwupdate::FolderVersion(const char* szName)
 {
     const char* p = szName + strcspn(szName, "_.");
     if (!*p)
         return 0;
     ++p;
     p = strchr(p, '.');
-    return p ? atoi(p + 1) : 0;
+    if (!p)
+        return 0;
+    // Leading digits, as many as a package header's 16 bits hold: more would
+    // overflow and could pass for a small version.
+    long nVersion = 0;
+    for (++p; *p >= '0' && *p <= '9'; ++p) {
+        nVersion = nVersion * 10 + (*p - '0');
+        if (nVersion > 0xFFFF)
+            return 0;
+    }
+    return static_cast<int>(nVersion);
+}
+
+int screen_fwupdate::HeaderVersion(const unsigned char* pHeader)
+{
+    if (memcmp(pHeader, FWUPDATE_PRODUCT, 8) != 0)
+        return -1;
+    return pHeader[8] | (pHeader[9] << 8);
 }
 
 static void VersionText(char* szOut, size_t nSize, int nVersion)
@@ -242,12 +257,12 @@ void screen_fwupdate::CheckCandidate(void)
             g_ScreenManager.Error("Update Error");
             return;
         }
-        if (memcmp(aHeader, FWUPDATE_PRODUCT, 8) != 0) {
+        nNew = HeaderVersion(aHeader);
+        if (nNew < 0) {
             printf("Headerfile Diff ProductName Error(%.8s)\n", reinterpret_cast<const char*>(aHeader));
             g_ScreenManager.Error("Product");
             return;
         }
-        nNew = aHeader[8] | (aHeader[9] << 8);
         VersionText(m_NewVer, sizeof(m_NewVer), nNew);
         printf("NewVer=%s\n", m_NewVer);
     }

@@ -35,6 +35,13 @@ public:
     static void EnumFiles(const char* szVDir);
     static int isExistFiles(const char* szName, int bQuiet);
     static int GetUpdatefile(const char* szPath, const char* szDir);
+    // The version x 100 that a package's 32-byte header names, or -1 when it
+    // names another product.
+    static int HeaderVersion(const unsigned char* pHeader);
+    // The version x 100 that a candidate folder's name gives: its third field
+    // (the first ends at the first "_" or ".", the others at "."); 0 when the
+    // name has none or the field is no number a package could carry.
+    static int FolderVersion(const char* szName);
 
     static int m_nLevel;
     static char m_CurrentDir[256];

@@ -34,10 +34,14 @@ bool ParseSize(const std::string& text, uint64_t& out)
     double v = std::strtod(text.c_str(), &end);
     std::string unit = Lower(end ? end : "");
     double scale = unit == "g" || unit == "gb" ? 1024.0 * 1024 * 1024 : unit == "m" || unit == "mb" ? 1024.0 * 1024 : 0;
-    if (text.empty() || end == text.c_str() || scale == 0 || v <= 0)
+    // Compared as doubles before the cast: too large a number (or "nan")
+    // has no value as a size.
+    const double bytes = v * scale;
+    if (text.empty() || end == text.c_str() || scale == 0 ||
+        !(bytes >= 32.0 * 1024 * 1024 && bytes <= 64.0 * 1024 * 1024 * 1024))
         return false;
-    out = static_cast<uint64_t>(v * scale);
-    return out >= 32ull * 1024 * 1024 && out <= 64ull * 1024 * 1024 * 1024;
+    out = static_cast<uint64_t>(bytes);
+    return true;
 }
 
 // "40M", "512K", "1.5G", "0" -> bytes (a free space, any amount).
@@ -51,7 +55,7 @@ bool ParseSpace(const std::string& text, uint64_t& out)
                    : unit == "k" || unit == "kb" ? 1024.0
                    : unit.empty()                ? 1.0
                                                  : 0;
-    if (text.empty() || end == text.c_str() || scale == 0 || v < 0 || v * scale > 64.0 * 1024 * 1024 * 1024)
+    if (text.empty() || end == text.c_str() || scale == 0 || !(v >= 0 && v * scale <= 64.0 * 1024 * 1024 * 1024))
         return false;
     out = static_cast<uint64_t>(v * scale);
     return true;
@@ -580,11 +584,11 @@ int ParseDuration(const std::string& text)
 {
     char* end = nullptr;
     double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || end == text.c_str() || v < 0)
+    if (text.empty() || end == text.c_str() || !(v >= 0))
         return -1;
     std::string unit = Lower(end);
     double ms = unit == "ms" ? v : unit == "s" ? v * 1000 : unit == "m" || unit == "min" ? v * 60000 : -1;
-    if (ms < 0 || ms > 24.0 * 3600 * 1000)
+    if (!(ms >= 0 && ms <= 24.0 * 3600 * 1000))
         return -1;
     return static_cast<int>(std::lround(ms));
 }

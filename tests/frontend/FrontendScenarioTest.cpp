@@ -264,3 +264,34 @@ TEST_F(FrontendScenario, TheWindowOpensUnderAVirtualDisplay)
 }
 
 }  // namespace
+
+TEST_F(FrontendScenario, DamagedAndIncompleteSettingsHealAtBoot)
+{
+    // Erased flash where the global store was, and a card whose store lost
+    // its folder line: the device starts with the defaults, keeps the damaged
+    // file for inspection and saves complete stores.
+    const std::string erased(4096, '\xff');
+    ASSERT_TRUE(WriteFile(root_ + "/mnt/mtd5/NVRAM.txt", erased));
+    ASSERT_TRUE(WriteFile(root_ + "/cards/card0/files/.NVRAM.txt", "/LOCAL/LastFile=/MY_FOLDER/KS0000_0003.MOV\n"));
+    RunResult run = RunScenario(R"(power on
+expect power on
+expect card mounted within 10s
+wait 1s
+power off
+expect power off
+)");
+    ASSERT_EQ(run.status, 0) << run.output;
+
+    const std::string log = ReadFile(root_ + "/log/firmware.log");
+    EXPECT_NE(log.find("NVRAM: /mnt/mtd5/NVRAM.txt is damaged (not text): /mnt/mtd5/NVRAM.txt.damaged"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("NVRAM: /sdcard/.NVRAM.txt lacked 1 setting, restored from ./NVRAM_L.txt: /LOCAL/CurrentDir"),
+              std::string::npos) << log;
+    EXPECT_EQ(ReadFile(root_ + "/mnt/mtd5/NVRAM.txt.damaged"), erased);
+    const std::string global = ReadFile(root_ + "/mnt/mtd5/NVRAM.txt");
+    EXPECT_EQ(global.find('\xff'), std::string::npos);
+    EXPECT_NE(global.find("/Setup/AUTO OFF=30\n"), std::string::npos) << global;
+    const std::string local = ReadFile(root_ + "/cards/card0/files/.NVRAM.txt");
+    EXPECT_NE(local.find("/LOCAL/CurrentDir=/MY_FOLDER\n"), std::string::npos) << local;
+    EXPECT_NE(local.find("/LOCAL/LastFile="), std::string::npos) << local;
+}

@@ -237,12 +237,15 @@ TEST_F(FwUpdateTest, RefusalsShowTheirBoxAndWriteNothing)
     PutOnCard("KS_empty.bin", Header("KESTRA7 ", 102) + Archive(emptyKernel));
     PutOnCard("KS_notgzip.bin", Header("KESTRA7 ", 102) + "plain text, no archive");
     Folder("KS x; touch made", GoodImages());
+    // 2^32 + 102: read into an int it would pass for 1.02.
+    Folder("KS7_0101.4294967398", GoodImages());
 
     struct Case { const char* name; const char* box; };
     const Case cases[] = {
         {"KS_product.bin", "Product"},   {"KS_old.bin", "Old Version"},   {"KS_short.bin", "Update Error"},
         {"KS_corrupt.bin", "Checksum"},  {"KS_noapp.bin", "Update File"}, {"KS_empty.bin", "Update File"},
         {"KS_notgzip.bin", "Checksum"},  {"KS x; touch made", "Old Version"},
+        {"KS7_0101.4294967398", "Old Version"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Check(c.name), Boxed(c.box)) << c.name;

@@ -1,8 +1,8 @@
 // The media reader: WAV files read like movies (the chunk walk, runs of a
-// second), movies as the movie reader reads them, files it refuses, and a
-// close from another thread while reads go on.
+// second), files it refuses, and a close from another thread while reads go
+// on. (Movies, photos and pictures beside WAV files: the player's tests.)
 #include "Media/MediaReader.h"
-#include "tests/media/support/MovFixture.h"
+#include "tests/support/BoardTest.h"
 
 #include <atomic>
 #include <cstring>
@@ -42,7 +42,7 @@ std::string Wav(int rate, int bits, int channels, int frames, const std::string&
     return "RIFF" + Le32(body.size()) + body;
 }
 
-class MediaReaderTest : public MovTest
+class MediaReaderTest : public BoardTest
 {
 protected:
     std::string Put(const std::string& name, const std::string& bytes)
@@ -147,34 +147,6 @@ TEST_F(MediaReaderTest, FilesItCannotPlayAreRefusedAndLeftClosed)
     }
     CMediaReader r;
     EXPECT_EQ(r.Open("/sdcard/MISSING.WAV"), 1);
-}
-
-// For movies the media reader is the movie reader: the same tracks and
-// sample places.
-TEST_F(MediaReaderTest, AMovieReadsAsTheMovieReaderReadsIt)
-{
-    const std::string path = MakeMovie("KS0002.MOV", 640, 480, 45, 48000, 16, 1500);
-    (void)path;
-    CMovReader movie;
-    CMediaReader media;
-    ASSERT_EQ(movie.Open("/sdcard/KS0002.MOV"), 0);
-    ASSERT_EQ(media.Open("/sdcard/KS0002.MOV"), 0);
-    EXPECT_EQ(media.GetDuration(), 1500u);
-    for (int kind = 0; kind < 2; ++kind) {
-        ASSERT_EQ(media.GetSampleCount(kind), movie.GetSampleCount(kind));
-        for (int i = 0; i < media.GetSampleCount(kind); ++i) {
-            long o1, o2;
-            int s1, s2, c1, c2, t1, t2;
-            ASSERT_TRUE(movie.GetSamplePos(kind, i, &o1, &s1, &c1, &t1));
-            ASSERT_TRUE(media.GetSamplePos(kind, i, &o2, &s2, &c2, &t2));
-            EXPECT_EQ(o1, o2);
-            EXPECT_EQ(s1, s2);
-            EXPECT_EQ(c1, c2);
-        }
-    }
-    EXPECT_DOUBLE_EQ(media.GetFps(1), 30.0);
-    movie.Close();
-    media.Close();
 }
 
 // A close from another thread meets reads that are under way: every read

@@ -72,8 +72,12 @@ TEST_F(StartupTest, ChangedSettingsSurviveAPowerCycle)
     app.Send("quit");
     ASSERT_TRUE(app.Wait(10000));
     EXPECT_EQ(app.exitStatus(), 0);
-    // The dimmer fix-up was saved with the rest; the comment stayed.
-    EXPECT_EQ(ReadFile(HostPath("/mnt/mtd5/NVRAM.txt")), "# mine\n/Setup/AUTO OFF=5\n/Setup/DIMMER=4\n");
+    // The dimmer fix-up was saved with the rest; the comment stayed, and the
+    // keys the store lacked came back from the defaults after them.
+    const std::string saved = ReadFile(HostPath("/mnt/mtd5/NVRAM.txt"));
+    EXPECT_EQ(saved.rfind("# mine\n/Setup/AUTO OFF=5\n/Setup/DIMMER=4\n/GLOBAL/LastMode=0\n", 0), 0u) << saved;
+    EXPECT_NE(saved.find("\n/REC Quality/SAMPLE RATE=44100\n"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("AUTO OFF=30"), std::string::npos) << saved;
 }
 
 TEST_F(StartupTest, EndOfConsoleInputDoesNotStopTheDevice)
