@@ -23,6 +23,10 @@ struct KeyLines
 {
     AtomicWord mask;
     AtomicWord changes;  // raised whenever mask changes
+    // What the firmware's last read of the lines saw, and how many reads
+    // it made: a press is only a press once the firmware has seen it.
+    AtomicWord readMask;
+    AtomicWord reads;
 };
 
 struct PowerController

@@ -4,6 +4,7 @@
 #include "sim/board/camera/SyncMark.h"
 
 #include "sim/board/BoardPaths.h"
+#include "sim/board/KeyBits.h"
 #include "sim/board/Mounts.h"
 #include "sim/frontend/CardSummary.h"
 #include "sim/frontend/Pictures.h"
@@ -20,6 +21,7 @@ namespace vrec::frontend {
 namespace {
 
 constexpr int kPressMs = 150;
+constexpr int kKeyReadWaitMs = 3000;  // the longest a key waits for the firmware to read it
 constexpr int kPollMs = 50;
 
 std::string Hex(uint32_t rgb)
@@ -121,6 +123,21 @@ void ScenarioRunner::Pass(int ms)
     WatchFirmware();
 }
 
+// A busy firmware reads its key lines late: a press that came and went in
+// between would be lost, so the keys stay as they are until it has read them
+// (F1 goes to the power controller; nothing reads while the device is off).
+void ScenarioRunner::AwaitKeyRead(const std::vector<uint32_t>& keys, bool down)
+{
+    uint32_t lines = 0;
+    for (uint32_t key : keys)
+        lines |= key & ~static_cast<uint32_t>(board::keybit::kF1);
+    board::HardwareState& state = controls_.state();
+    auto seen = [&] { return (state.keys.readMask.load() & lines) == (down ? lines : 0); };
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kKeyReadWaitMs);
+    while (lines != 0 && state.firmware.pid.load() != 0 && !seen() && std::chrono::steady_clock::now() < until)
+        Pass(10);
+}
+
 int ScenarioRunner::Run(const Scenario& scenario)
 {
     start_ = std::chrono::steady_clock::now();
@@ -158,17 +175,21 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         for (uint32_t key : step.keys)
             controls_.SetKey(key, true);
         Pass(kPressMs);
+        AwaitKeyRead(step.keys, true);
         for (uint32_t key : step.keys)
             controls_.SetKey(key, false);
         Pass(kPressMs);
+        AwaitKeyRead(step.keys, false);
         return true;
     case Step::Kind::kHold:
         for (uint32_t key : step.keys)
             controls_.SetKey(key, true);
         if (step.ms > 0) {
             Pass(step.ms);
+            AwaitKeyRead(step.keys, true);
             for (uint32_t key : step.keys)
                 controls_.SetKey(key, false);
+            AwaitKeyRead(step.keys, false);
         }
         return true;
     case Step::Kind::kRelease:

@@ -37,6 +37,7 @@ private:
     bool Await(const Check& check, std::string* why);
     // Sleeps while watching the firmware.
     void Pass(int ms);
+    void AwaitKeyRead(const std::vector<uint32_t>& keys, bool down);
     void WatchFirmware();
     double Seconds() const;
     void Note(const std::string& text);

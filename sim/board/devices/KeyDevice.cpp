@@ -39,6 +39,8 @@ public:
         // F1 belongs to the power controller.
         seenMask_ = keys_.mask.load() & ~keybit::kF1;
         fresh_ = false;
+        keys_.readMask = seenMask_;
+        keys_.reads.fetch_add(1);
         auto* out = static_cast<unsigned char*>(buf);
         for (int i = 0; i < 4; ++i)
             out[i] = static_cast<unsigned char>(seenMask_ >> (8 * i));
