@@ -171,6 +171,8 @@ TEST_F(BrowsePictureTest, TheGridShowsEachRecordingsFirstPicture)
     ASSERT_EQ(Listing(), Paths({hd, sd}));
     Press(KEY_F1);
     ASSERT_EQ(screen_browse::m_bThumbnail, 1);
+    // The decoder starts again after the recorder on a machine that may be busy.
+    ASSERT_TRUE(WaitFor([] { return g_bVDecRunning != 0; }, 10000));
     g_ScreenManager.OnDraw500ms(1);
     RgbImage lcd = Lcd();
     Snap("grid-movies");
