@@ -202,7 +202,7 @@ wait 500ms
 snap lcd usb.png
 usb put clip.mov "/MY_FOLDER/FROM HOST.MOV"
 usb unplug
-expect power off within 10s
+expect power off within 30s
 expect usb unexported
 power on
 expect screen player within 10s
@@ -300,7 +300,7 @@ TEST_F(StateScenario, AnEmptyBatterySaysSoOnceAndSwitchesOff)
 expect box Battery Empty within 3s
 wait 10s
 expect power on
-expect power off within 15s
+expect power off within 30s
 )");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(BoxesOpened(), 1u);
