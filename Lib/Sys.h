@@ -51,6 +51,8 @@ DIR* SYS_opendir(const char* path);
 int SYS_statvfs(const char* path, struct statvfs* st);
 ssize_t SYS_readlink(const char* path, char* buf, size_t size);
 void SYS_sync(void);
+// Hands a file's buffered bytes to the card and waits until they are on it.
+int SYS_fdatasync(FILE* fp);
 
 // The device's clock (set by "date" and the RTC).
 int SYS_gettimeofday(struct timeval* tv);

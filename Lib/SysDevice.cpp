@@ -39,6 +39,7 @@ DIR* SYS_opendir(const char* path) { return opendir(path); }
 int SYS_statvfs(const char* path, struct statvfs* st) { return statvfs(path, st); }
 ssize_t SYS_readlink(const char* path, char* buf, size_t size) { return readlink(path, buf, size); }
 void SYS_sync(void) { sync(); }
+int SYS_fdatasync(FILE* fp) { return fflush(fp) == 0 && fdatasync(fileno(fp)) == 0 ? 0 : -1; }
 int SYS_gettimeofday(struct timeval* tv) { return gettimeofday(tv, nullptr); }
 time_t SYS_time(time_t* t) { return time(t); }
 int SYS_pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*routine)(void*), void* arg)

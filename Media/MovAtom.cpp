@@ -140,6 +140,29 @@ int CMovWriter::Create(const char* szPath)
     return m_fp != NULL;
 }
 
+int CMovWriter::OpenForUpdate(const char* szPath)
+{
+    if (m_fp)
+        return FALSE;
+    m_fp = SYS_fopen(szPath, "r+b");
+    return m_fp != NULL;
+}
+
+int CMovWriter::Flush()
+{
+    return m_fp && fflush(m_fp) == 0;
+}
+
+int CMovWriter::Sync()
+{
+    return m_fp && SYS_fdatasync(m_fp) == 0;
+}
+
+int CMovWriter::Seek(long nPos)
+{
+    return m_fp && fseeko(m_fp, (off_t)nPos, SEEK_SET) == 0;
+}
+
 int CMovWriter::Close()
 {
     int bOk = TRUE;

@@ -63,10 +63,17 @@ public:
     void Unlock();
 
     int Create(const char* szPath);
+    // An existing file, to be written in place ("r+b").
+    int OpenForUpdate(const char* szPath);
     // FALSE when the last buffered bytes did not reach the file.
     int Close();
 
     int Write(const void* pData, long nLength);
+    // Hands the buffered bytes to the file system; Sync waits until they
+    // are on the card.
+    int Flush();
+    int Sync();
+    int Seek(long nPos);
 
     long GetCurrentPos();
 

@@ -2,6 +2,7 @@
 
 #include "Lib/Log.h"
 #include "Lib/Sys.h"
+#include "Media/Recovery.h"
 #include "Media/RemainMedia.h"
 #include "Middleware/GUI/StateControl.h"
 
@@ -298,8 +299,9 @@ CMovCreator::CMovCreator()
     : m_nAudioChunkCount(0), m_pAudioChunk(m_AudioChunk), m_nVideoChunkCount(0), m_pVideoChunk(m_VideoChunk),
       m_nAudioSamples(0), m_nVideoFrames(0), m_nDecSpecInfoLen(0), m_nExitCode(0), m_bCreating(0), m_pWriter(NULL),
       m_nWidth(0), m_nHeight(0), m_nFps(0), m_nSampleRate(0), m_nBits(0), m_nChannels(0), m_dwTime(0),
-      m_dwDuration(0), m_nAudioEntries(0), m_nVideoEntries(0)
+      m_dwDuration(0), m_nAudioEntries(0), m_nVideoEntries(0), m_bJournal(0), m_fpJournal(NULL), m_nJournalBlocks(0)
 {
+    m_szJournal[0] = 0;
     m_AudioChunk[0].dwOffset = 0;
     m_AudioChunk[0].nSamples = 0;
     m_VideoChunk[0].dwOffset = 0;
@@ -311,6 +313,8 @@ CMovCreator::CMovCreator()
 CMovCreator::~CMovCreator()
 {
     delete m_pWriter;
+    if (m_fpJournal)
+        fclose(m_fpJournal);
 }
 
 void CMovCreator::PostCreateFile(const char* szPath) {}
@@ -373,17 +377,15 @@ int CMovCreator::PreCreate(const char* szPath)
     return 0;
 }
 
-int CMovCreator::Create(const char* szPath, int nWidth, int nHeight, int nFps, int nSampleRate, int nBits,
-                        int nChannels)
+int CMovCreator::Begin(int nWidth, int nHeight, int nFps, int nSampleRate, int nBits, int nChannels)
 {
     // A copy takes these from a source file; none of them may be zero.
     if (nWidth <= 0 || nWidth > 0xFFFF || nHeight <= 0 || nHeight > 0xFFFF || nFps <= 0 || nSampleRate <= 0 ||
         nBits <= 0 || nBits % 8 != 0 || nChannels <= 0) {
         ERR_PRINT("bad movie format %dx%d %d fps, %d Hz %d bits %d ch\n", nWidth, nHeight, nFps, nSampleRate, nBits,
                   nChannels);
-        return -1;
+        return FALSE;
     }
-    m_bCreating = 1;
     m_nAudioChunkCount = 0;
     m_pAudioChunk = m_AudioChunk;
     m_pAudioChunk->nSamples = 0;
@@ -401,6 +403,15 @@ int CMovCreator::Create(const char* szPath, int nWidth, int nHeight, int nFps, i
     m_nBits = nBits;
     m_nChannels = nChannels;
     m_dwTime = (DWORD)SYS_time(NULL) + MOV_TIME_OFFSET;
+    return TRUE;
+}
+
+int CMovCreator::Create(const char* szPath, int nWidth, int nHeight, int nFps, int nSampleRate, int nBits,
+                        int nChannels)
+{
+    if (!Begin(nWidth, nHeight, nFps, nSampleRate, nBits, nChannels))
+        return -1;
+    m_bCreating = 1;
 
     if (!m_pWriter && PreCreate(szPath) != 0) {
         m_bCreating = 0;
@@ -419,8 +430,9 @@ int CMovCreator::Create(const char* szPath, int nWidth, int nHeight, int nFps, i
         return -1;
     }
     m_nExitCode = MOV_EXIT_RUNNING;
+    OpenJournal(szPath);
     RecordLoop(pMdat);
-    Finish(pMdat);
+    CloseJournal(Finish(pMdat));
 
     if (m_nExitCode != MOV_EXIT_SIZE_LIMIT && m_nExitCode != MOV_EXIT_NEW_FILE)
         g_bSyncReq = 1;
@@ -491,13 +503,8 @@ int CMovCreator::WriteSample(MOV_ATOM* pMdat, int nBytes)
     return FALSE;
 }
 
-// Returns FALSE when the loop must end (the exit code changed).
-int CMovCreator::AddVideoFrame(MOV_ATOM* pMdat, int nBytes)
+void CMovCreator::NoteVideoFrame(long nPos, int nBytes)
 {
-    assert(nBytes <= MOV_SAMPLE_BUFFER_SIZE);
-    const long nPos = m_pWriter->GetCurrentPos();
-    if (!WriteSample(pMdat, nBytes))
-        return FALSE;
     if (m_pVideoChunk->nSamples == 0)
         m_pVideoChunk->dwOffset = (DWORD)nPos;
     m_pVideoChunk->nSamples++;
@@ -505,6 +512,30 @@ int CMovCreator::AddVideoFrame(MOV_ATOM* pMdat, int nBytes)
     m_nVideoFrames++;
     if (m_pAudioChunk->nSamples != 0)
         CloseChunk(FALSE);
+}
+
+void CMovCreator::NoteAudioBlock(long nPos, int nBytes)
+{
+    if (m_pAudioChunk->nSamples == 0)
+        m_pAudioChunk->dwOffset = (DWORD)nPos;
+    int nFrames = nBytes / ((m_nBits / 8) * m_nChannels);
+    m_pAudioChunk->nSamples += nFrames;
+    m_nAudioSamples += nFrames;
+    if (m_pVideoChunk->nSamples != 0)
+        CloseChunk(TRUE);
+}
+
+// Returns FALSE when the loop must end (the exit code changed).
+int CMovCreator::AddVideoFrame(MOV_ATOM* pMdat, int nBytes)
+{
+    assert(nBytes <= MOV_SAMPLE_BUFFER_SIZE);
+    const long nPos = m_pWriter->GetCurrentPos();
+    if (!WriteSample(pMdat, nBytes))
+        return FALSE;
+    NoteVideoFrame(nPos, nBytes);
+    if (m_nVideoFrames == 1 && m_nDecSpecInfoLen > 0)
+        JournalSample(RCV_JOURNAL_DSI, m_nDecSpecInfoLen);
+    JournalSample(RCV_JOURNAL_VIDEO, nBytes);
     PostAddVideoFrame();
     EndIfFull();
     return m_nExitCode == MOV_EXIT_RUNNING;
@@ -516,13 +547,8 @@ int CMovCreator::AddAudioBlock(MOV_ATOM* pMdat, int nBytes)
     const long nPos = m_pWriter->GetCurrentPos();
     if (!WriteSample(pMdat, nBytes))
         return FALSE;
-    if (m_pAudioChunk->nSamples == 0)
-        m_pAudioChunk->dwOffset = (DWORD)nPos;
-    int nFrames = nBytes / ((m_nBits / 8) * m_nChannels);
-    m_pAudioChunk->nSamples += nFrames;
-    m_nAudioSamples += nFrames;
-    if (m_pVideoChunk->nSamples != 0)
-        CloseChunk(TRUE);
+    NoteAudioBlock(nPos, nBytes);
+    JournalSample(RCV_JOURNAL_SOUND, nBytes);
     PostAddAudioFrame();
     EndIfFull();
     return m_nExitCode == MOV_EXIT_RUNNING;
@@ -556,7 +582,7 @@ void CMovCreator::EndIfFull()
     }
 }
 
-void CMovCreator::Finish(MOV_ATOM* pMdat)
+int CMovCreator::Finish(MOV_ATOM* pMdat)
 {
     if (m_pAudioChunk->nSamples != 0)
         m_nAudioChunkCount++;
@@ -604,6 +630,129 @@ void CMovCreator::Finish(MOV_ATOM* pMdat)
         if (m_nExitCode != MOV_EXIT_CARD_FULL && m_nExitCode != MOV_EXIT_NOT_CREATED)
             m_nExitCode = nError == ENOSPC ? MOV_EXIT_CARD_FULL : MOV_EXIT_NOT_CREATED;
     }
+    return bComplete;
+}
+
+// ---- The journal ---------------------------------------------------------------------
+
+void CMovCreator::OpenJournal(const char* szPath)
+{
+    if (!m_bJournal)
+        return;
+    RCV_JournalPath(m_szJournal, sizeof(m_szJournal), szPath);
+    m_fpJournal = m_szJournal[0] ? SYS_fopen(m_szJournal, "wb") : NULL;
+    if (!m_fpJournal) {
+        ERR_PRINT("no journal for %s\n%s\n", szPath, strerror(errno));
+        return;
+    }
+    m_nJournalBlocks = 0;
+    unsigned char ab[RCV_JOURNAL_HEAD_SIZE];
+    RCV_PutJournalHead(ab, m_nWidth, m_nHeight, m_nFps, m_nSampleRate, m_nBits, m_nChannels, m_dwTime);
+    fwrite(ab, 1, sizeof(ab), m_fpJournal);
+    fflush(m_fpJournal);
+}
+
+// A record follows the bytes it describes. At each sound block (ten times a
+// second) both files go to the file system, the data first, so that the
+// journal never names bytes that were still in a buffer; once a second
+// both are synced, so that a power loss takes at most the last second.
+void CMovCreator::JournalSample(int nType, int nBytes)
+{
+    if (!m_fpJournal)
+        return;
+    unsigned char ab[4 + MOV_DEC_SPEC_INFO_SIZE];
+    MOV_PutBE32(ab, RCV_JournalRecord(nType, nBytes));
+    int nLength = 4;
+    if (nType == RCV_JOURNAL_DSI) {
+        if (nBytes > MOV_DEC_SPEC_INFO_SIZE)
+            nBytes = MOV_DEC_SPEC_INFO_SIZE;
+        MOV_PutBE32(ab, RCV_JournalRecord(nType, nBytes));
+        memset(ab + 4, 0, MOV_DEC_SPEC_INFO_SIZE);
+        memcpy(ab + 4, m_baDecSpecInfo, (size_t)nBytes);
+        nLength += (nBytes + 3) / 4 * 4;
+    }
+    fwrite(ab, 1, (size_t)nLength, m_fpJournal);
+    if (nType != RCV_JOURNAL_SOUND)
+        return;
+    if (++m_nJournalBlocks % RCV_SYNC_BLOCKS == 0) {
+        m_pWriter->Sync();
+        SYS_fdatasync(m_fpJournal);
+    } else {
+        m_pWriter->Flush();
+        fflush(m_fpJournal);
+    }
+}
+
+// The journal of a finished file has served; one left by a failure stays
+// for the recovery.
+void CMovCreator::CloseJournal(int bFinished)
+{
+    if (!m_fpJournal)
+        return;
+    fclose(m_fpJournal);
+    m_fpJournal = NULL;
+    if (bFinished)
+        SYS_unlink(m_szJournal);
+}
+
+int CMovCreator::Reindex(const char* szPath, int nWidth, int nHeight, int nFps, int nSampleRate, int nBits,
+                         int nChannels, DWORD dwTime, const unsigned char* pDsi, int nDsiLen,
+                         CMovSampleList& samples)
+{
+    if (m_bCreating || !Begin(nWidth, nHeight, nFps, nSampleRate, nBits, nChannels))
+        return -1;
+    DiscardPreCreated();
+    m_dwTime = dwTime;
+    m_nDecSpecInfoLen = nDsiLen < 0 ? 0 : (nDsiLen > MOV_DEC_SPEC_INFO_SIZE ? MOV_DEC_SPEC_INFO_SIZE : nDsiLen);
+    memcpy(m_baDecSpecInfo, pDsi, (size_t)m_nDecSpecInfoLen);
+    m_pWriter = new (std::nothrow) CMovWriter();
+    if (!m_pWriter || !m_pWriter->OpenForUpdate(szPath) || !m_pWriter->Seek(40)) {
+        delete m_pWriter;
+        m_pWriter = NULL;
+        return -1;
+    }
+    m_bCreating = 1;
+    MOV_ATOM* pMdat = m_pWriter->CreateAtom(NULL, "mdat");
+    if (!pMdat) {
+        delete m_pWriter;
+        m_pWriter = NULL;
+        m_bCreating = 0;
+        return -1;
+    }
+    // The samples stay where they are; the tables learn where that is.
+    long nPos = 48;
+    int bVideo = 0;
+    int n;
+    while ((n = samples.Next(&bVideo)) > 0) {
+        if (bVideo) {
+            if (m_nVideoFrames >= MOV_MAX_FRAMES - 1 || m_nVideoChunkCount + 2 >= MOV_MAX_CHUNKS)
+                break;
+            NoteVideoFrame(nPos, n);
+        } else if (m_nAudioChunkCount + 2 >= MOV_MAX_CHUNKS) {
+            break;
+        } else if (m_nVideoFrames > 0) {  // as recorded: no sound before the first frame
+            NoteAudioBlock(nPos, n);
+        }
+        pMdat->size += (DWORD)n;
+        nPos += n;
+    }
+    int bOk = m_pWriter->Seek(nPos);
+    m_nExitCode = MOV_EXIT_STOPPED;
+    bOk = Finish(pMdat) && bOk;
+    // A tail that reached the card without its record is cut off.
+    if (bOk) {
+        long nEnd = nPos + 8;
+        FILE* fp = SYS_fopen(szPath, "rb");
+        if (fp) {
+            unsigned char ab[4];
+            if (fseeko(fp, nPos, SEEK_SET) == 0 && fread(ab, 1, 4, fp) == 4)
+                nEnd = nPos + (long)MOV_GetBE32(ab);
+            fclose(fp);
+        }
+        bOk = SYS_truncate(szPath, (off_t)nEnd) == 0;
+    }
+    m_bCreating = 0;
+    return bOk ? m_nVideoFrames : -1;
 }
 
 long CMovCreator::BuildMoov(unsigned char* pBuffer, long nCapacity)

@@ -28,6 +28,15 @@ struct MOV_CHUNK
     int nSamples;
 };
 
+// The samples of a file whose index is rebuilt, in file order.
+class CMovSampleList
+{
+public:
+    virtual ~CMovSampleList() {}
+    // The next sample's size in bytes, 0 after the last; *pbVideo: its track.
+    virtual int Next(int* pbVideo) = 0;
+};
+
 class CMovCreator
 {
 public:
@@ -36,6 +45,12 @@ public:
 
     int PreCreate(const char* szPath);
     int Create(const char* szPath, int nWidth, int nHeight, int nFps, int nSampleRate, int nBits, int nChannels);
+
+    // Gives a movie whose recording was cut (its "mdat" unclosed, no index)
+    // the index of the samples listed, in place: what follows the last of
+    // them is replaced. Returns the frames the index holds, or -1.
+    int Reindex(const char* szPath, int nWidth, int nHeight, int nFps, int nSampleRate, int nBits, int nChannels,
+                DWORD dwTime, const unsigned char* pDsi, int nDsiLen, CMovSampleList& samples);
 
     void SetExitCode(int nCode) { m_nExitCode = nCode; }
     int GetExitCode() { return m_nExitCode; }
@@ -50,6 +65,10 @@ protected:
     virtual void PreLoop();
     virtual void PostAddVideoFrame();
     virtual void PostAddAudioFrame();
+
+    // A recorder keeps a journal beside the file while it records, from
+    // which a file cut by a power loss gets its index (Media/Recovery.h).
+    void EnableJournal(int bEnable) { m_bJournal = bEnable; }
 
     int m_nAudioChunkCount;
     MOV_CHUNK m_AudioChunk[MOV_MAX_CHUNKS];
@@ -71,6 +90,12 @@ private:
     CMovCreator(const CMovCreator&);
     CMovCreator& operator=(const CMovCreator&);
 
+    int Begin(int nWidth, int nHeight, int nFps, int nSampleRate, int nBits, int nChannels);
+    void NoteVideoFrame(long nPos, int nBytes);
+    void NoteAudioBlock(long nPos, int nBytes);
+    void OpenJournal(const char* szPath);
+    void JournalSample(int nType, int nBytes);
+    void CloseJournal(int bFinished);
     void RecordLoop(MOV_ATOM* pMdat);
     int WriteSample(MOV_ATOM* pMdat, int nBytes);
     int AddVideoFrame(MOV_ATOM* pMdat, int nBytes);
@@ -78,7 +103,7 @@ private:
     void CloseChunk(int bVideo);
     void EndIfFull();
     long MoovSizeBound();
-    void Finish(MOV_ATOM* pMdat);
+    int Finish(MOV_ATOM* pMdat);
     long BuildMoov(unsigned char* pBuffer, long nCapacity);
     void DiscardPreCreated();
 
@@ -96,6 +121,11 @@ private:
     int m_nVideoEntries;
     // The file a PreCreate opened, until a Create uses it.
     char m_szPreCreated[256];
+    // The journal of the file being recorded.
+    int m_bJournal;
+    FILE* m_fpJournal;
+    int m_nJournalBlocks;
+    char m_szJournal[300];
 };
 
 #endif

@@ -8,7 +8,8 @@
 class CMovRecorder : public CMovCreator
 {
 public:
-    CMovRecorder() {}
+    // A recording cut by a power loss is rebuilt from its journal.
+    CMovRecorder() { EnableJournal(1); }
     virtual ~CMovRecorder() {}
 
     virtual void PostCreateFile(const char* szPath);

@@ -10,6 +10,7 @@
 #include "Lib/Thread.h"
 #include "Media/MovRecorder.h"
 #include "Media/PlaylistCtrl.h"
+#include "Media/Recovery.h"
 #include "Media/RemainMedia.h"
 #include "Middleware/Audio/AudioCapture.h"
 #include "Middleware/GUI/Recorder.h"
@@ -75,7 +76,7 @@ void WaitAfterRecordingEnd(void)
 // The open file and what went into it.
 struct CWavFile
 {
-    CWavFile() : m_fp(NULL), m_nData(0), m_nError(0) {}
+    CWavFile() : m_fp(NULL), m_nData(0), m_nError(0), m_nBuffers(0) {}
 
     int Open(const char* szPath)
     {
@@ -142,15 +143,20 @@ struct CWavFile
     FILE* m_fp;
     int m_nData;
     int m_nError;
+    int m_nBuffers;
 };
 
-// Writes one sound buffer; the card-space account falls by what the card took.
+// Writes one sound buffer; the card-space account falls by what the card
+// took. Once a second the file is synced, so that a power loss takes at
+// most the last second (the recovery gives the file its sizes).
 void WriteSound(CWavFile& file, const unsigned char* p, int n)
 {
     if (n <= 0 || !file.Write(p, n))
         return;
     g_RemainMedia.Subtraction(n);
     file.m_nData += n;
+    if (++file.m_nBuffers % RCV_SYNC_BLOCKS == 0)
+        SYS_fdatasync(file.m_fp);
 }
 
 // A write the card refused ends the recording.

@@ -10,6 +10,7 @@
 #include "Lib/Common.h"
 #include "Lib/Global.h"
 #include "Lib/Parameter.h"
+#include "Media/Recovery.h"
 #include "Middleware/CODEC/Jpeg.h"
 #include "Middleware/GUI/Graphics.h"
 #include "Middleware/GUI/Gui.h"
@@ -30,6 +31,7 @@ const char* g_strInitMode = "player";
 #define APP_BATTERY_EMPTY_MS 15000
 #define APP_DIMMER_WAKE_MS 5000
 #define APP_HOLD_MESSAGE_MS 2000
+#define APP_RECOVERED_MESSAGE_MS 3000
 
 // Kept across the nested instances of the loop.
 static int s_bHdmiSeen = -1;      // HDMI state seen last; -1 until the first pass
@@ -207,6 +209,12 @@ void AppMainLoop(void)
             FB_Flip();
         } else if (!g_bSdCard) {
             DrawNoCard(dwKeys);
+            loop.bRedraw = 1;
+        } else if (g_nRecoveredFiles > 0 && g_ScreenManager.m_nBoxState == BOX_NONE) {
+            char szText[64];
+            snprintf(szText, sizeof(szText), "\nRecovered %d file(s)\n\n", g_nRecoveredFiles);
+            g_nRecoveredFiles = 0;
+            g_ScreenManager.ConfirmTimer(szText, APP_RECOVERED_MESSAGE_MS);
             loop.bRedraw = 1;
         } else if (bBlocked && g_ScreenManager.m_nBoxState != BOX_TIMER) {
             g_ScreenManager.ConfirmTimer("\nHOLD ON!\n\n", APP_HOLD_MESSAGE_MS);

@@ -16,6 +16,7 @@
 #include "Lib/Sys.h"
 #include "Lib/Thread.h"
 #include "Media/PlaylistCtrl.h"
+#include "Media/Recovery.h"
 #include "Media/RemainMedia.h"
 #include "Media/Writer.h"
 #include "Middleware/Audio/AudioCapture.h"
@@ -222,6 +223,10 @@ static void CardArrived(void)
     SYS_mkdir(SDCARD_ROOT "/MY_FOLDER", 0777);
     SYS_mkdir(SDCARD_ROOT "/UTILITY", 0777);
     SYS_sync();
+    // Recordings a power loss cut short are mended before anything lists
+    // the card's files.
+    RCV_RecoverCard();
+    g_RemainMedia.Update();
     NVRAM_Load();
     RestorePosition();
     if (IsActiveScreen("player"))

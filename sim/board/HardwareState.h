@@ -23,10 +23,6 @@ struct KeyLines
 {
     AtomicWord mask;
     AtomicWord changes;  // raised whenever mask changes
-    // What the firmware's last read of the lines saw, and how many reads
-    // it made: a press is only a press once the firmware has seen it.
-    AtomicWord readMask;
-    AtomicWord reads;
 };
 
 struct PowerController
@@ -279,6 +275,21 @@ struct BoxNote
     char text[kBoxNoteSize];
 };
 
+// How often the firmware's main loop polled the key lines: it rises every
+// 50 ms while the GUI thread runs, so a watcher sees a hung GUI.
+struct KeyPolls
+{
+    AtomicWord count;
+};
+
+// What the firmware's last read of the key lines saw, and how many reads it
+// made: a press is only a press once the firmware has seen it.
+struct KeyReads
+{
+    AtomicWord mask;
+    AtomicWord count;
+};
+
 struct HardwareState
 {
     uint32_t magic;
@@ -300,7 +311,9 @@ struct HardwareState
     // Taken from the spare bytes, so that boards made before keep their state.
     FlashFault flashFault;
     BoxNote box;
-    uint8_t spare[4096 - sizeof(FlashFault) - sizeof(BoxNote)];
+    KeyPolls keyPolls;
+    KeyReads keyReads;
+    uint8_t spare[4096 - sizeof(FlashFault) - sizeof(BoxNote) - sizeof(KeyPolls) - sizeof(KeyReads)];
 };
 
 static_assert(std::atomic<int32_t>::is_always_lock_free, "shared atomics must be lock-free");

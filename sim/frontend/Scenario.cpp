@@ -242,6 +242,9 @@ public:
             return Kind(Step::Kind::kQuit) && Count(1);
         if (verb == "flash")
             return ParseFlash();
+        if (verb == "monkey")
+            return Kind(Step::Kind::kMonkey) && Count(3) && Int(1, 0, 2147483647, step_.number) &&
+                   Duration(2, step_.ms);
         return Fail("unknown step '" + Word(0) + "'");
     }
 
@@ -683,6 +686,9 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
       new box TEXT                 ... and it opened after the last box check that held
       usb exported|unexported      the card is (not) exported over USB
       pixel lcd|hdmi X Y #RRGGBB [TOLERANCE]  (LCD as held: 320 x 240, GUI coordinates)
+  monkey SEED DURATION             a random user for that long (keys, switches, card,
+                                   cables, battery, power cuts), seeded: no crash, no
+                                   hang, then every file on the card must open
   quit                             end here (the device is shut down if on)
 )";
 }

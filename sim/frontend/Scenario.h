@@ -62,6 +62,7 @@ struct Step
         kFlash,
         kSound,
         kCamera,  // action: scene bars host file sync; name: file; number: sync -1 once, 1 every second, 0 off
+        kMonkey,  // number: the seed; ms: how long
     };
     Kind kind = Kind::kWait;
     int line = 0;

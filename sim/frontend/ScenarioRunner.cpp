@@ -7,6 +7,7 @@
 #include "sim/board/KeyBits.h"
 #include "sim/board/Mounts.h"
 #include "sim/frontend/CardSummary.h"
+#include "sim/frontend/Monkey.h"
 #include "sim/frontend/Pictures.h"
 
 #include <cerrno>
@@ -108,8 +109,10 @@ void ScenarioRunner::WatchFirmware()
     if (event == PowerEvent::kNone)
         return;
     Note(message);
-    if (event == PowerEvent::kCrashed)
+    if (event == PowerEvent::kCrashed) {
         ++failures_;
+        ++crashes_;
+    }
 }
 
 void ScenarioRunner::Pass(int ms)
@@ -132,7 +135,7 @@ void ScenarioRunner::AwaitKeyRead(const std::vector<uint32_t>& keys, bool down)
     for (uint32_t key : keys)
         lines |= key & ~static_cast<uint32_t>(board::keybit::kF1);
     board::HardwareState& state = controls_.state();
-    auto seen = [&] { return (state.keys.readMask.load() & lines) == (down ? lines : 0); };
+    auto seen = [&] { return (state.keyReads.mask.load() & lines) == (down ? lines : 0); };
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kKeyReadWaitMs);
     while (lines != 0 && state.firmware.pid.load() != 0 && !seen() && std::chrono::steady_clock::now() < until)
         Pass(10);
@@ -259,8 +262,20 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         return RunSound(step, why);
     case Step::Kind::kCamera:
         return RunCamera(step, why);
+    case Step::Kind::kMonkey:
+        return RunMonkey(step, why);
     }
     return true;
+}
+
+bool ScenarioRunner::RunMonkey(const Step& step, std::string* why)
+{
+    MonkeyHooks hooks{[this](int ms) { Pass(ms); }, [this] { return crashes_; }};
+    Monkey monkey(controls_, supervisor_, hooks, report_);
+    if (monkey.Run(static_cast<uint32_t>(step.number), step.ms))
+        return true;
+    *why = "monkey " + std::to_string(step.number) + " broke an invariant (events above)";
+    return false;
 }
 
 bool ScenarioRunner::RunFlash(const Step& step, std::string* why)

@@ -33,6 +33,7 @@ private:
     std::string HostFile(const std::string& name) const;
     // Says when the card goes to the USB host and comes back.
     void WatchUsb();
+    bool RunMonkey(const Step& step, std::string* why);
     bool Evaluate(const Check& check, std::string* got);
     bool Await(const Check& check, std::string* why);
     // Sleeps while watching the firmware.
@@ -51,6 +52,7 @@ private:
     int failures_ = 0;
     bool cardOnUsb_ = false;
     uint32_t boxesSeen_ = 0;  // boxes opened when a box check last held
+    int crashes_ = 0;
     std::chrono::steady_clock::time_point start_;
 };
 

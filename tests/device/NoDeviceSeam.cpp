@@ -1,8 +1,9 @@
 // The seam (Lib/Sys.h) without any device: for the firmware's unit tests
-// that need no board, run on the device's processor under qemu-user. Every
-// device node and device path fails with ENODEV and no shell command runs,
-// so that nothing reaches the host's own devices or files; time and threads
-// are the host's.
+// that need no board, run on the device's processor under qemu-user, and
+// for host tools. Every device node fails with ENODEV and no shell command
+// runs, so that nothing reaches the host's own devices; time and threads
+// are the host's. The file half is NoDeviceFiles.cpp (refuses every path)
+// or a tool's own.
 #include "Lib/Sys.h"
 
 #include <errno.h>
@@ -39,29 +40,6 @@ int SYS_select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, s
         return select(0, nullptr, nullptr, nullptr, timeout);
     return Refuse();
 }
-FILE* SYS_fopen(const char*, const char*)
-{
-    errno = ENODEV;
-    return nullptr;
-}
-int SYS_stat(const char*, struct stat*) { return Refuse(); }
-int SYS_lstat(const char*, struct stat*) { return Refuse(); }
-int SYS_access(const char*, int) { return Refuse(); }
-int SYS_mkdir(const char*, mode_t) { return Refuse(); }
-int SYS_rmdir(const char*) { return Refuse(); }
-int SYS_unlink(const char*) { return Refuse(); }
-int SYS_remove(const char*) { return Refuse(); }
-int SYS_rename(const char*, const char*) { return Refuse(); }
-int SYS_truncate(const char*, off_t) { return Refuse(); }
-int SYS_utimes(const char*, const struct timeval[2]) { return Refuse(); }
-DIR* SYS_opendir(const char*)
-{
-    errno = ENODEV;
-    return nullptr;
-}
-int SYS_statvfs(const char*, struct statvfs*) { return Refuse(); }
-ssize_t SYS_readlink(const char*, char*, size_t) { return Refuse(); }
-void SYS_sync(void) {}
 
 int SYS_gettimeofday(struct timeval* tv) { return gettimeofday(tv, nullptr); }
 time_t SYS_time(time_t* t) { return time(t); }

@@ -295,3 +295,49 @@ expect power off
     EXPECT_NE(local.find("/LOCAL/CurrentDir=/MY_FOLDER\n"), std::string::npos) << local;
     EXPECT_NE(local.find("/LOCAL/LastFile="), std::string::npos) << local;
 }
+
+TEST_F(FrontendScenario, ARecordingCutByAPowerLossIsRecoveredAtCardAcceptanceWithOneBox)
+{
+    // A 48 kHz 24-bit recording as a power loss leaves it: its sizes never
+    // written, half a sample frame at its end.
+    std::string wav("RIFF\xff\xff\xff\xffWAVEfmt ", 16);
+    const unsigned char fmt[] = {16, 0, 0, 0, 1, 0, 2, 0, 0x80, 0xBB, 0, 0, 0x00, 0x65, 0x04, 0, 6, 0, 24, 0};
+    wav.append(reinterpret_cast<const char*>(fmt), sizeof(fmt));
+    wav.append("data\xff\xff\xff\xff", 8);
+    wav.append(288000 + 3, '\x11');
+    const std::string path = root_ + "/cards/card0/files/MY_FOLDER/KS0000_0001.WAV";
+    ASSERT_EQ(std::system(("mkdir -p " + root_ + "/cards/card0/files/MY_FOLDER").c_str()), 0);
+    ASSERT_TRUE(WriteFile(path, wav));
+    RunResult run = RunScenario(R"(power on
+expect box Recovered 1 file(s) within 15s
+power off
+)");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::string mended = ReadFile(path);
+    ASSERT_EQ(mended.size(), 44u + 288000u);
+    EXPECT_EQ(mended.substr(4, 4), std::string("\x24\x65\x04\x00", 4));  // 288036
+    EXPECT_EQ(mended.substr(40, 4), std::string("\x00\x65\x04\x00", 4));  // 288000
+}
+
+TEST_F(FrontendScenario, ARandomUserBreaksNothing)
+{
+    RunResult run = RunScenario("monkey 11 20s\n");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("monkey 11: "), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("no crash, no hang, every file opens"), std::string::npos) << run.output;
+}
+
+TEST_F(FrontendScenario, ARandomUserWhoFindsAFaultPrintsTheSeedAndTheEventsToReplay)
+{
+    // A movie no tool opens, which no recovery can mend: the check after the
+    // run finds it.
+    ASSERT_TRUE(WriteFile(root_ + "/junk.mov", std::string(2048, 'j')));
+    RunResult run = RunScenario("card put junk.mov /MY_FOLDER/KS0000_0009.MOV\nmonkey 12 3s\n");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("FAILED monkey 12: /MY_FOLDER/KS0000_0009.MOV does not open"), std::string::npos)
+        << run.output;
+    const size_t replay = run.output.find("replay: the ");
+    ASSERT_NE(replay, std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("  power on\n", replay), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("  power off\n", replay), std::string::npos) << run.output;
+}

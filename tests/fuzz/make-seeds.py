@@ -180,3 +180,42 @@ put('scenario', 'bad-duration', 'wait 1.5.5s\n')
 put('scenario', 'bad-key', 'press F4\n')
 put('scenario', 'bad-card-size', 'card new big 128G\n')
 put('scenario', 'bad-pixel', 'expect pixel lcd 10 20 red\n')
+
+
+# ---- recovery: mode byte (0 movie, 1 WAV), then for a movie the movie's
+# length (4 bytes, big-endian), the movie as a cut left it, and its journal ----
+def be32(*values):
+    return b''.join(struct.pack('>I', v) for v in values)
+
+
+def cut_movie(frames, sound_blocks_every=3, block=800 * 4, tail=b''):
+    head = be32(32) + b'ftypqt  ' + be32(0x20050300) + b'qt  ' + be32(0, 0, 0) + be32(8) + b'wide'
+    movie = head + be32(8) + b'mdat'
+    dsi = bytes([0, 0, 1, 0xB0, 1, 0, 0, 1, 0xB5, 9, 0, 0, 1, 0, 0, 0, 1, 0x20])
+    journal = b'KS7J' + be32(1, 640, 480, 30, 8000, 16, 2, 0xE0000000)
+    journal += be32(3 << 30 | len(dsi)) + dsi + b'\0' * ((4 - len(dsi) % 4) % 4)
+    for i in range(frames):
+        frame = bytes([0, 0, 1, 0xB6, 0 if i % 30 == 0 else 0x40]) + bytes([i % 251]) * 40
+        movie += frame
+        journal += be32(1 << 30 | len(frame))
+        if i % sound_blocks_every == sound_blocks_every - 1:
+            movie += b'\x05' * block
+            journal += be32(2 << 30 | block)
+    movie += tail
+    return b'\0' + be32(len(movie)) + movie + journal
+
+
+def cut_wav(rate, bits, data, riff=0xFFFFFFFF, size=0xFFFFFFFF):
+    align = 2 * bits // 8
+    fmt = struct.pack('<IHHIIHH', 16, 1, 2, rate, rate * align, align, bits)
+    return b'\1' + b'RIFF' + struct.pack('<I', riff) + b'WAVEfmt ' + fmt + b'data' + struct.pack('<I', size) + data
+
+
+put('recovery', 'ok-cut-movie', cut_movie(12))
+put('recovery', 'ok-cut-movie-torn-frame', cut_movie(9, tail=b'\0\0\1\xb6' + b'\x33' * 10))
+put('recovery', 'bad-no-sound-yet', cut_movie(2))
+put('recovery', 'bad-no-journal', b'\0' + be32(600) + cut_movie(6)[5:605])
+put('recovery', 'ok-cut-wav-48k-24', cut_wav(48000, 24, b'\x07' * 6003))
+put('recovery', 'ok-whole-wav', cut_wav(44100, 16, b'\x07' * 400, riff=436, size=400))
+put('recovery', 'bad-wav-unknown-format', cut_wav(48000, 8, b'\x07' * 64))
+put('recovery', 'bad-opened-before-its-first-sample', b'\0' + be32(40) + cut_movie(1)[5:45])
