@@ -41,6 +41,7 @@ int g_bHdmi = 0;
 int g_bCameraFlip = 0;
 int g_bSyncReq = 0;
 int g_bPowerOffReq = 0;
+int g_bHdmiOffReq = 0;
 
 #define HDMI_POLL_MS 100
 #define HDMI_POLLS 150

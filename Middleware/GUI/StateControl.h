@@ -17,6 +17,9 @@ extern int g_bPowerOffReq;
 #define STATE_USB_PASSES 5         // idle passes with the cable in before USB mode
 #define STATE_MIN_CLUSTER 32768    // smaller clusters are not this device's format
 
+// The player screen asks for HDMI to be switched off (recorder, menu).
+extern int g_bHdmiOffReq;
+
 void* StateControlThread(void* pArg);
 
 // One pass of the thread, and of each check in it (for tests).

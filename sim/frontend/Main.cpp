@@ -27,6 +27,7 @@ int RunHeadless(Controls& controls, Supervisor& supervisor, const Options& optio
         return 2;
     }
     ScenarioRunner runner(controls, supervisor, options.outDir, stdout);
+    runner.SetFontDir(options.approot + "/font");
     return runner.Run(scenario) == 0 ? 0 : 1;
 }
 

@@ -503,6 +503,41 @@ private:
             c.name = Rest(3, end);
             return true;
         }
+        if (what == "text") {
+            // expect text FONT [#RRGGBB] [at X Y] TEXT...
+            c.what = Check::What::kText;
+            c.font = Lower(Word(2));
+            if (c.font != "a16" && c.font != "a20" && c.font != "a24" && c.font != "f16")
+                return Fail("the fonts are a16, a20, a24 and f16");
+            size_t at = 3;
+            c.colour = 0xFFFFFF;
+            if (Word(at).size() == 7 && Word(at)[0] == '#') {
+                if (!ParseColour(Word(at), c.colour))
+                    return Fail("colours are written #RRGGBB");
+                ++at;
+            }
+            c.x = -1;
+            c.y = -1;
+            if (Lower(Word(at)) == "at") {
+                if (!Int(at + 1, 0, 319, c.x) || !Int(at + 2, 0, 239, c.y))
+                    return false;
+                at += 3;
+            }
+            if (at >= end)
+                return Fail("expect text FONT [#RRGGBB] [at X Y] TEXT");
+            c.name = Rest(at, end);
+            return true;
+        }
+        if (what == "duration") {
+            // expect duration /PATH DURATION [TOLERANCE]
+            c.what = Check::What::kDuration;
+            c.name = Word(2);
+            if (c.name.empty() || c.name[0] != '/' || c.name.find("..") != std::string::npos)
+                return Fail("card paths start with '/' (the card's root)");
+            if (end != 4 && end != 5)
+                return Fail("expect duration /PATH DURATION [TOLERANCE]");
+            return Duration(3, c.durationMs) && (end == 4 || Duration(4, c.toleranceMs));
+        }
         if (what == "console") {
             c.what = Check::What::kConsole;
             if (end < 3)
@@ -686,6 +721,12 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
       new box TEXT                 ... and it opened after the last box check that held
       usb exported|unexported      the card is (not) exported over USB
       pixel lcd|hdmi X Y #RRGGBB [TOLERANCE]  (LCD as held: 320 x 240, GUI coordinates)
+      text FONT [#RRGGBB] [at X Y] TEXT  the LCD shows TEXT as the firmware draws it in
+                                   FONT (a16 a20 a24 f16): white edged with black unless
+                                   a colour is given (plain text), at (X, Y) as given to
+                                   its drawing call, or anywhere
+      duration /PATH DURATION [TOLERANCE]  a recording on the card lasts DURATION
+                                   (ffprobe; TOLERANCE 200ms unless given)
   monkey SEED DURATION             a random user for that long (keys, switches, card,
                                    cables, battery, power cuts), seeded: no crash, no
                                    hang, then every file on the card must open

@@ -27,6 +27,8 @@ struct Check
         kBox,        // text: the last box the firmware opened holds it
         kNewBox,     // text: ... and it opened after the last box check that held
         kUsb,        // on: the card is exported over USB
+        kText,       // name: the text, font: a16 a20 a24 f16, colour; x, y or anywhere (x < 0)
+        kDuration,   // name: a card path (pattern), durationMs, toleranceMs
     };
     What what = What::kPower;
     std::string name;
@@ -37,6 +39,9 @@ struct Check
     uint32_t colour = 0;
     int tolerance = 0;
     int withinMs = 0;  // poll until true or this time has passed
+    std::string font;      // text
+    int durationMs = 0;    // duration
+    int toleranceMs = 200;
 };
 
 struct Step

@@ -7,6 +7,7 @@
 #include "sim/board/KeyBits.h"
 #include "sim/board/Mounts.h"
 #include "sim/frontend/CardSummary.h"
+#include "sim/frontend/MediaProbe.h"
 #include "sim/frontend/Monkey.h"
 #include "sim/frontend/Pictures.h"
 
@@ -459,6 +460,10 @@ bool ScenarioRunner::Evaluate(const Check& check, std::string* got)
         *got = onUsb ? "the card is exported over USB" : "the card is not exported over USB";
         return onUsb == check.on;
     }
+    case Check::What::kText:
+        return EvaluateText(check, got);
+    case Check::What::kDuration:
+        return EvaluateDuration(check, got);
     case Check::What::kConsole: {
         bool found = supervisor_.process().ConsoleText().find(check.name) != std::string::npos;
         *got = found ? "the console shows it" : "the console does not show \"" + check.name + "\"";
@@ -466,6 +471,63 @@ bool ScenarioRunner::Evaluate(const Check& check, std::string* got)
     }
     }
     return false;
+}
+
+bool ScenarioRunner::EvaluateText(const Check& check, std::string* got)
+{
+    auto it = fonts_.find(check.font);
+    if (it == fonts_.end()) {
+        FontImage font;
+        std::string why;
+        if (!LoadFontImage(fontDir_ + "/" + FontFileName(check.font), font, &why)) {
+            *got = why;
+            return false;
+        }
+        it = fonts_.emplace(check.font, std::move(font)).first;
+    }
+    board::RgbImage picture = Capture(controls_.root(), controls_.state(), Output::kLcd);
+    int x = 0, y = 0;
+    if (FindText(picture, MaskOf(it->second, check.name), check.colour, check.x, check.y, &x, &y))
+        return true;
+    *got = "the LCD does not show \"" + check.name + "\"" +
+           (check.x >= 0 ? " at " + std::to_string(check.x) + " " + std::to_string(check.y) : "");
+    return false;
+}
+
+bool ScenarioRunner::EvaluateDuration(const Check& check, std::string* got)
+{
+    std::string files = controls_.CardFiles();
+    if (files.empty()) {
+        *got = "no card in the slot";
+        return false;
+    }
+    glob_t found;
+    std::string pattern = files + check.name;
+    if (glob(pattern.c_str(), 0, nullptr, &found) != 0 || found.gl_pathc == 0) {
+        globfree(&found);
+        *got = check.name + " is not on the card";
+        return false;
+    }
+    bool ok = false;
+    std::string seen;
+    for (size_t i = 0; i < found.gl_pathc; ++i) {
+        double seconds = 0;
+        std::string why;
+        std::string path = found.gl_pathv[i];
+        std::string name = path.substr(files.size());
+        if (!MediaDuration(path, &seconds, &why)) {
+            seen += (seen.empty() ? "" : ", ") + why;
+            continue;
+        }
+        char text[64];
+        std::snprintf(text, sizeof(text), "%.3f s", seconds);
+        seen += (seen.empty() ? "" : ", ") + name + " lasts " + text;
+        if (std::abs(seconds * 1000.0 - check.durationMs) <= check.toleranceMs)
+            ok = true;
+    }
+    globfree(&found);
+    *got = seen;
+    return ok;
 }
 
 bool ScenarioRunner::Await(const Check& check, std::string* why)

@@ -4,11 +4,13 @@
 #pragma once
 
 #include "sim/frontend/Controls.h"
+#include "sim/frontend/LcdText.h"
 #include "sim/frontend/Scenario.h"
 #include "sim/frontend/Supervisor.h"
 
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <string>
 
 namespace vrec::frontend {
@@ -18,6 +20,9 @@ class ScenarioRunner
 public:
     // outDir: where relative snapshot names go.
     ScenarioRunner(Controls& controls, Supervisor& supervisor, std::string outDir, FILE* report);
+
+    // Where the program's font images are, for the text checks.
+    void SetFontDir(std::string fontDir) { fontDir_ = std::move(fontDir); }
 
     // Runs every step; returns the number of failed steps and checks.
     int Run(const Scenario& scenario);
@@ -36,6 +41,8 @@ private:
     bool RunMonkey(const Step& step, std::string* why);
     bool Evaluate(const Check& check, std::string* got);
     bool Await(const Check& check, std::string* why);
+    bool EvaluateText(const Check& check, std::string* got);
+    bool EvaluateDuration(const Check& check, std::string* got);
     // Sleeps while watching the firmware.
     void Pass(int ms);
     void AwaitKeyRead(const std::vector<uint32_t>& keys, bool down);
@@ -49,6 +56,8 @@ private:
     FILE* report_;
     std::string lastRemovedCard_;
     std::string scenarioDir_;  // relative WAV files are found here
+    std::string fontDir_;
+    std::map<std::string, FontImage> fonts_;
     int failures_ = 0;
     bool cardOnUsb_ = false;
     uint32_t boxesSeen_ = 0;  // boxes opened when a box check last held

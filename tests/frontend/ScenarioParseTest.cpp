@@ -195,3 +195,39 @@ TEST(ScenarioParse, CameraSteps)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScenarioParse, TextAndDurationChecks)
+{
+    Scenario s = Parse("expect text a24 at 208 178 05 within 8s\nexpect text f16 #000000 REC SETTING\n"
+                       "expect text a20 No Movie File\nexpect duration /MY_FOLDER/*.mov 5.3s 300ms\n"
+                       "expect duration /A.wav 2s\n");
+    ASSERT_EQ(s.steps.size(), 5u);
+    const Check& time = s.steps[0].check;
+    EXPECT_EQ(time.what, Check::What::kText);
+    EXPECT_EQ(time.font, "a24");
+    EXPECT_EQ(time.x, 208);
+    EXPECT_EQ(time.y, 178);
+    EXPECT_EQ(time.name, "05");
+    EXPECT_EQ(time.colour, 0xFFFFFFu) << "white, the OSD's edged text, unless a colour is given";
+    EXPECT_EQ(time.withinMs, 8000);
+    EXPECT_EQ(s.steps[1].check.colour, 0u);
+    EXPECT_EQ(s.steps[1].check.name, "REC SETTING");
+    EXPECT_EQ(s.steps[2].check.x, -1) << "anywhere on the LCD";
+    EXPECT_EQ(s.steps[2].check.name, "No Movie File");
+    const Check& length = s.steps[3].check;
+    EXPECT_EQ(length.what, Check::What::kDuration);
+    EXPECT_EQ(length.name, "/MY_FOLDER/*.mov");
+    EXPECT_EQ(length.durationMs, 5300);
+    EXPECT_EQ(length.toleranceMs, 300);
+    EXPECT_EQ(s.steps[4].check.toleranceMs, 200);
+
+    EXPECT_NE(Error("expect text b12 hello").find("fonts are"), std::string::npos);
+    EXPECT_NE(Error("expect text a16 at 400 10 x").find("0 to 319"), std::string::npos);
+    EXPECT_NE(Error("expect text a16").find("expect text FONT"), std::string::npos);
+    EXPECT_NE(Error("expect duration MY_FOLDER/a.mov 2s").find("start with '/'"), std::string::npos);
+    EXPECT_NE(Error("expect duration /a.mov soon").find("not a duration"), std::string::npos);
+}
+
+}  // namespace

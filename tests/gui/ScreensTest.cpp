@@ -426,7 +426,7 @@ TEST_F(PendingScreenTest, EveryScreenIsRegisteredInOrderUnderItsName)
 
 TEST_F(PendingScreenTest, ShowTheirHeaderAndMenuLeadsToTheMenu)
 {
-    for (const char* name : {"browse", "player"}) {
+    for (const char* name : {"browse"}) {
         g_ScreenManager.SetActive(name, 1);
         g_ScreenManager.OnDraw500ms(1);
         RgbImage lcd = Lcd();
