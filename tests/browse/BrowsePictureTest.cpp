@@ -15,6 +15,7 @@
 #include "Middleware/GUI/Recorder.h"
 #include "Middleware/GUI/ScreenBrowse.h"
 #include "Middleware/GUI/ScreenManager.h"
+#include "Middleware/GUI/ScreenPlayer.h"
 #include "Middleware/GUI/StateControl.h"
 #include "Middleware/VPBE/Display.h"
 #include "Middleware/VPFE/Capture.h"
@@ -229,6 +230,58 @@ TEST_F(BrowsePictureTest, PullingTheCardStopsThePlayerAndSavesTheSettings)
     EXPECT_EQ(g_bSdCard, 0);
     EXPECT_FALSE(IsMount(SDCARD_PARTITION));
     EXPECT_NE(ReadFile(HostPath("/mnt/mtd5/NVRAM.txt")).find("/Setup/BACKLIGHT=30\n"), std::string::npos);
+}
+
+// The player screen takes what the browse screen hands it: "Play" plays the
+// file, "Select" and HOME leave the file open, stopped; a card's stored
+// position comes back the same way.
+TEST_F(BrowsePictureTest, ThePlayerTakesTheFileTheBrowseScreenHandsIt)
+{
+    PutSilentWav("/MY_FOLDER/A.WAV", 8);
+    PutSilentWav("/MY_FOLDER/SUB/C.WAV", 8);
+    ChkSdCard(KEY_SD_DETECT);
+    ASSERT_EQ(g_bSdCard, 1);
+    auto heldOn = [](const char* name) {
+        return WaitFor([name] {
+            return PL_IsOpen() && !PL_IsPlaying() && g_bKeepStop == 0 &&
+                   std::string(screen_player::m_curFile) == name;
+        });
+    };
+
+    Open(ACTION_MODE_SOUND);
+    ASSERT_TRUE(SelectPath("/MY_FOLDER/A.WAV"));
+    ASSERT_TRUE(Choose("Play"));
+    EXPECT_EQ(ActiveScreen(), "player");
+    EXPECT_TRUE(WaitFor([] { return PL_IsPlaying() && PL_GetPos() > 200; }));
+    EXPECT_STREQ(screen_player::m_curFile, "A.WAV");
+
+    Open(ACTION_MODE_SOUND);
+    EXPECT_FALSE(PL_IsPlaying()) << "the browse screen stops the player";
+    ASSERT_TRUE(SelectPath("/MY_FOLDER/SUB"));
+    ASSERT_TRUE(Choose("Select"));
+    EXPECT_EQ(ActiveScreen(), "player");
+    EXPECT_TRUE(heldOn("C.WAV"));
+
+    Open(ACTION_MODE_SOUND, "/MY_FOLDER/SUB");
+    Press(KEY_F3);
+    EXPECT_EQ(ActiveScreen(), "player");
+    EXPECT_TRUE(heldOn("C.WAV")) << "HOME: the stopped player with its file";
+
+    // The card out and in again: the stored folder and file, held.
+    SetParameter("/LOCAL/CurrentDir", "/MY_FOLDER/SUB");
+    SetParameter("/LOCAL/LastFile", "/MY_FOLDER/SUB/C.WAV");
+    NVRAM_LocalSave();
+    vrec::board::CardStore cards(BoardRoot());
+    std::string card = cards.Inserted();
+    cards.Remove(State());
+    ChkSdCard(0);
+    EXPECT_FALSE(PL_IsOpen());
+    std::string why;
+    ASSERT_TRUE(cards.Insert(State(), card, &why)) << why;
+    ASSERT_TRUE(WaitFor([] { return IsMount(SDCARD_PARTITION) != 0; }));
+    ChkSdCard(KEY_SD_DETECT);
+    ASSERT_EQ(g_bSdCard, 1);
+    EXPECT_TRUE(heldOn("C.WAV"));
 }
 
 TEST_F(BrowsePictureTest, UsbStorageWaitsUntilPlaybackHasStopped)

@@ -6,11 +6,13 @@
 #include "sim/board/Card.h"
 #include "sim/board/HardwareState.h"
 #include "sim/board/Image.h"
+#include "sim/frontend/MediaProbe.h"
 #include "tests/frontend/FreshBoard.h"
 #include "tests/resources/BmpFile.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -291,6 +293,132 @@ wait 2s
     EXPECT_FALSE(FileExists(std::string(VREC_APP_ROOT) + "/x"));
     EXPECT_FALSE(FileExists(files + "/MY_FOLDER/KST7_0001/x"));
     EXPECT_FALSE(FileExists(root_ + "/x"));
+}
+
+// The mean level of a file's sound in dBFS, as ffmpeg measures it.
+double MeanVolume(const std::string& path)
+{
+    std::string command = "ffmpeg -v info -nostats -i '" + path + "' -map 0:a -af volumedetect -f null - 2>&1 < /dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return 0;
+    std::string text;
+    char buffer[512];
+    while (fgets(buffer, sizeof(buffer), pipe))
+        text += buffer;
+    pclose(pipe);
+    size_t at = text.find("mean_volume: ");
+    return at == std::string::npos ? 0 : std::atof(text.c_str() + at + 13);
+}
+
+double Duration(const std::string& path)
+{
+    double seconds = 0;
+    std::string why;
+    EXPECT_TRUE(vrec::frontend::MediaDuration(path, &seconds, &why)) << path << ": " << why;
+    return seconds;
+}
+
+// A movie recorded on the device in silence, then from the browse screen:
+// played, dubbed with a tone (a new file; the movie keeps its silence) and
+// divided in two that together last as long as the movie.
+TEST_F(StateScenario, TheBrowseScreenHandsAMovieToThePlayerToPlayDubAndDivide)
+{
+    SimRun run = Scenario(R"(sound builtin silence
+power on
+expect screen datetime within 10s
+press F1
+expect text a20 No Movie File within 5s
+# MENU, REC Quality, IMAGE SIZE: SD.
+press MENU
+press RIGHT
+press ENTER
+press DOWN
+press DOWN
+press ENTER
+press DOWN
+press ENTER
+press MENU
+press MENU
+expect screen player within 3s
+press RECORD
+expect text a16 SD-VGA within 5s
+wait 1s
+press RECORD
+expect text a24 at 208 178 06 within 11s
+press STOP
+expect text a16 1/1 within 8s
+wait 1s
+
+# Play.
+hold PLAY for 2s
+expect screen browse within 3s
+# (the grid draws its thumbnails first)
+wait 1500ms
+press ENTER
+expect screen popup within 2s
+press DOWN
+press ENTER
+expect screen player within 3s
+expect text a24 at 174 152 02 within 6s
+
+# Divide, 2 s in.
+hold PLAY for 2s
+expect screen browse within 3s
+# (the grid draws its thumbnails first)
+wait 1500ms
+press ENTER
+expect screen popup within 2s
+press DOWN
+press DOWN
+press DOWN
+press DOWN
+press ENTER
+expect screen player within 3s
+expect text a24 at 174 152 02 within 6s
+press F1
+expect new box Divide KS0000_0001.mov within 3s
+wait 500ms
+press F1
+expect file /MY_FOLDER/KS0000_0001_b.mov within 15s
+wait 2s
+
+# After Rec: the recorder, RECORD plays the movie and records the tone
+# until its end; a new file.
+hold PLAY for 2s
+expect screen browse within 3s
+# (the grid draws its thumbnails first)
+wait 1500ms
+sound builtin tone 1000 -12
+press ENTER
+expect screen popup within 2s
+press DOWN
+press DOWN
+press DOWN
+press DOWN
+press DOWN
+press ENTER
+expect screen player within 3s
+wait 1s
+press RECORD
+expect file /MY_FOLDER/KS0000_0002.mov within 20s
+wait 3s
+
+wait 2s
+)");
+    ASSERT_EQ(run.status, 0) << run.output;
+    vrec::board::CardStore cards(root_);
+    std::string folder = cards.FilesDir(cards.Inserted()) + "/MY_FOLDER/";
+    double movie = Duration(folder + "KS0000_0001.mov");
+    EXPECT_NEAR(movie, 6.3, 0.5);
+    EXPECT_NEAR(Duration(folder + "KS0000_0002.mov"), movie, 0.2) << "the dub lasts as long as the movie";
+    EXPECT_LT(MeanVolume(folder + "KS0000_0001.mov"), -60.0) << "the movie keeps its silence";
+    EXPECT_GT(MeanVolume(folder + "KS0000_0002.mov"), -30.0) << "the dub holds the tone";
+    double a = Duration(folder + "KS0000_0001_a.mov");
+    double b = Duration(folder + "KS0000_0001_b.mov");
+    EXPECT_GE(a, 1.9);
+    EXPECT_LE(a, 4.1);
+    EXPECT_NEAR(a + b, movie, 0.2) << "the halves make up the movie";
 }
 
 // About 30 s: the 15 s notice. Labelled long.
