@@ -209,7 +209,10 @@ expect usb unexported
 power on
 expect screen player within 10s
 wait 2s
-)" + kOpenBrowse + R"(press ENTER
+)" + kOpenBrowse + R"(# Out and in again: the first file, the host's, is selected.
+press LEFT
+press RIGHT
+press ENTER
 press DOWN
 press DOWN
 press ENTER
