@@ -128,8 +128,9 @@ void ScenarioRunner::Pass(int ms)
 }
 
 // A busy firmware reads its key lines late: a press that came and went in
-// between would be lost, so the keys stay as they are until it has read them
-// (F1 goes to the power controller; nothing reads while the device is off).
+// between would be lost, so a key stays down until it has been read, and a
+// key goes down again only once its release has been read (F1 goes to the
+// power controller; nothing reads while the device is off).
 void ScenarioRunner::AwaitKeyRead(const std::vector<uint32_t>& keys, bool down)
 {
     uint32_t lines = 0;
@@ -176,6 +177,7 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         Pass(step.ms);
         return true;
     case Step::Kind::kPress:
+        AwaitKeyRead(step.keys, false);  // the last release of these keys was seen
         for (uint32_t key : step.keys)
             controls_.SetKey(key, true);
         Pass(kPressMs);
@@ -183,9 +185,9 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         for (uint32_t key : step.keys)
             controls_.SetKey(key, false);
         Pass(kPressMs);
-        AwaitKeyRead(step.keys, false);
         return true;
     case Step::Kind::kHold:
+        AwaitKeyRead(step.keys, false);
         for (uint32_t key : step.keys)
             controls_.SetKey(key, true);
         if (step.ms > 0) {
@@ -193,7 +195,6 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
             AwaitKeyRead(step.keys, true);
             for (uint32_t key : step.keys)
                 controls_.SetKey(key, false);
-            AwaitKeyRead(step.keys, false);
         }
         return true;
     case Step::Kind::kRelease:
