@@ -19,6 +19,13 @@
 
 namespace vrec::test {
 
+void BrowseTest::TearDown()
+{
+    PL_Stop(STOP_BY_SYSTEM);
+    PL_Close();
+    GuiTest::TearDown();
+}
+
 void BrowseTest::SetUp()
 {
     GuiTest::SetUp();

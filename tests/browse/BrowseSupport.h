@@ -14,6 +14,8 @@ class BrowseTest : public GuiTest
 {
 protected:
     void SetUp() override;
+    // The player screen may have opened a file the browse screen handed it.
+    void TearDown() override;
 
 public:
     using PanelTest::At;
