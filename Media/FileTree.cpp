@@ -1,6 +1,7 @@
 #include "Media/FileTree.h"
 
 #include "Lib/Common.h"
+#include "Lib/Global.h"
 #include "Lib/Sys.h"
 
 #include <dirent.h>
@@ -57,6 +58,16 @@ void FILTER_Set(tagFilterExt* pFilter, const char* szExt1, const char* szExt2)
         snprintf(pFilter->szExt[0], FILTER_EXT_SIZE, "%s", szExt1);
     if (szExt1 && szExt2)
         snprintf(pFilter->szExt[1], FILTER_EXT_SIZE, "%s", szExt2);
+}
+
+void FILTER_SetMode(tagFilterExt* pFilter, int nActionMode)
+{
+    if (nActionMode == ACTION_MODE_MOVIE)
+        FILTER_Set(pFilter, "MOV");
+    else if (nActionMode == ACTION_MODE_SOUND)
+        FILTER_Set(pFilter, "WAV");
+    else
+        FILTER_Set(pFilter, "JPG", "JPEG");
 }
 
 CFileTree::CFileTree() : m_nTotal(0), m_nDirs(0), m_nFiles(0)

@@ -55,5 +55,7 @@ private:
 
 // A filter with the given extensions (at most eight; null ends the list).
 void FILTER_Set(tagFilterExt* pFilter, const char* szExt1, const char* szExt2 = 0);
+// The files of an action mode: "MOV" (movie), "WAV" (sound), "JPG" and "JPEG" (photo).
+void FILTER_SetMode(tagFilterExt* pFilter, int nActionMode);
 
 #endif

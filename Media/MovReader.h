@@ -112,4 +112,10 @@ private:
     int SumSampleSizes(MovTrack* pTrack, int64_t nFirst, int64_t nBefore, int64_t* pnSum, int64_t* pnSize);
 };
 
+// The MPEG-4 decoder configuration (VOS and VOL headers) that goes before
+// the first frame of a decoder run: the 18 bytes the recorder stores at a
+// fixed place of its 149-byte description, or the decoder-specific
+// information of another writer's "esds". Returns its length (0: none).
+int MOV_GetDecoderConfig(const MovTrack* pTrack, const unsigned char** ppConfig);
+
 #endif

@@ -87,17 +87,7 @@ void CPlaylistCtrl::ScanPlaylist()
     ClearTempFile();
 
     tagFilterExt filter;
-    switch (GetActionMode()) {
-    case ACTION_MODE_MOVIE:
-        FILTER_Set(&filter, "MOV");
-        break;
-    case ACTION_MODE_SOUND:
-        FILTER_Set(&filter, "WAV");
-        break;
-    default:
-        FILTER_Set(&filter, "JPG", "JPEG");
-        break;
-    }
+    FILTER_SetMode(&filter, GetActionMode());
 
     switch (static_cast<int>(GetParameter("/Play Option/PLAY AREA", NULL))) {
     case 0:

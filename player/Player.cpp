@@ -856,84 +856,10 @@ static int FindKeyFrame(int nFrame, int nCount)
     return -1;
 }
 
-// Length in bytes of an MPEG-4 descriptor's size field and its value.
-static int DescriptorSize(const unsigned char* p, int nLeft, int* pnSize)
-{
-    int nSize = 0;
-    for (int i = 0; i < 4 && i < nLeft; ++i) {
-        nSize = (nSize << 7) | (p[i] & 0x7F);
-        if (!(p[i] & 0x80)) {
-            *pnSize = nSize;
-            return i + 1;
-        }
-    }
-    return 0;
-}
-
-// The decoder configuration that goes before the first frame of a decoder
-// run: the 18 bytes the recorder stores at a fixed place of its 149-byte
-// description, or the decoder-specific information of another writer's
-// "esds".
+// The decoder configuration that goes before the first frame of a decoder run.
 static int DecoderConfig(const unsigned char** ppConfig)
 {
-    MovTrack* pTrack = s_Player.m_media.GetTrack(MOV_TRACK_VIDEO);
-    if (!pTrack || !pTrack->pStsd)
-        return 0;
-    const unsigned char* pStsd = pTrack->pStsd;
-    const int nStsd = pTrack->nStsdSize;
-    if (nStsd == 149) {
-        *ppConfig = pStsd + 125;
-        return 18;
-    }
-    // The "esds" atom inside the description: version and flags, then the
-    // ES descriptor (3) holding the decoder configuration (4) holding the
-    // decoder-specific information (5).
-    for (int i = 4; i + 12 <= nStsd; ++i) {
-        if (memcmp(pStsd + i, "esds", 4) != 0)
-            continue;
-        int nAtom = (int)MOV_GetBE32(pStsd + i - 4) - 8;
-        const unsigned char* p = pStsd + i + 4 + 4;
-        int nLeft = nAtom - 4;
-        if (nAtom < 4 || nLeft > nStsd - (i + 8))
-            return 0;
-        while (nLeft > 2) {
-            const int nTag = p[0];
-            int nSize = 0;
-            const int nField = DescriptorSize(p + 1, nLeft - 1, &nSize);
-            if (nField == 0)
-                return 0;
-            p += 1 + nField;
-            nLeft -= 1 + nField;
-            if (nSize > nLeft)
-                return 0;
-            if (nTag == 3) {
-                if (nSize < 3)
-                    return 0;
-                const int nFlags = p[2];
-                int nSkip = 3 + ((nFlags & 0x80) ? 2 : 0);
-                if ((nFlags & 0x40) && nSkip < nSize)
-                    nSkip += 1 + p[nSkip];
-                if (nFlags & 0x20)
-                    nSkip += 2;
-                if (nSkip > nSize)
-                    return 0;
-                p += nSkip;
-                nLeft -= nSkip;
-            } else if (nTag == 4) {
-                if (nSize < 13)
-                    return 0;
-                p += 13;
-                nLeft -= 13;
-            } else if (nTag == 5) {
-                *ppConfig = p;
-                return nSize;
-            } else {
-                return 0;
-            }
-        }
-        return 0;
-    }
-    return 0;
+    return MOV_GetDecoderConfig(s_Player.m_media.GetTrack(MOV_TRACK_VIDEO), ppConfig);
 }
 
 // A free decoder input; none when the program quits or another file opens.

@@ -93,6 +93,8 @@ int PL_PreStop(int nReason);
 void PL_PostStop(int nReason);
 // The player screen's slide show is running.
 int PL_GetSlideShowing(void);
+// The player screen draws its OSD again (after HDMI pictures kept it off).
+void PL_EnableDrawOsd(void);
 
 void* PlayAudioThread(void* pArg);
 void* PlayVideoThread(void* pArg);

@@ -144,7 +144,7 @@ void Board::KernelLoop()
         if (!state().card.inserted)
             continue;
         usleep(300 * 1000);
-        if (state().card.changes.load() == seenChanges && state().card.inserted)
+        if (state().card.changes.load() == seenChanges && state().card.inserted && !state().usb.gadgetLoaded)
             HotplugCardInserted(paths_, cards_);
     }
 }

@@ -169,6 +169,8 @@ void PowerOnBoard(const BoardPaths& paths, const CardStore& cards, HardwareState
     state.power.powerCut = 0;
     state.firmware.rebootRequested = 0;
     state.firmware.boots.fetch_add(1);
+    // No gadget module is loaded in a system that has just started.
+    state.usb.gadgetLoaded = 0;
     // The codec comes out of reset; the line output's record starts anew.
     ResetSoundCodec(state);
     state.sound.capture.open = 0;

@@ -282,6 +282,14 @@ struct KeyPolls
     AtomicWord count;
 };
 
+// What the firmware's last read of the key lines saw, and how many reads it
+// made: a press is only a press once the firmware has seen it.
+struct KeyReads
+{
+    AtomicWord mask;
+    AtomicWord count;
+};
+
 struct HardwareState
 {
     uint32_t magic;
@@ -304,7 +312,8 @@ struct HardwareState
     FlashFault flashFault;
     BoxNote box;
     KeyPolls keyPolls;
-    uint8_t spare[4096 - sizeof(FlashFault) - sizeof(BoxNote) - sizeof(KeyPolls)];
+    KeyReads keyReads;
+    uint8_t spare[4096 - sizeof(FlashFault) - sizeof(BoxNote) - sizeof(KeyPolls) - sizeof(KeyReads)];
 };
 
 static_assert(std::atomic<int32_t>::is_always_lock_free, "shared atomics must be lock-free");

@@ -279,7 +279,8 @@ void Controls::RemoveCard()
     cards_.Remove(state_);
 }
 
-bool Controls::NewCard(const std::string& name, board::CardFormat format, uint64_t sizeBytes, std::string* why)
+bool Controls::NewCard(const std::string& name, board::CardFormat format, uint64_t sizeBytes, std::string* why,
+                       int sectorsPerCluster)
 {
     if (cards_.Exists(name)) {
         if (why)
@@ -289,11 +290,37 @@ bool Controls::NewCard(const std::string& name, board::CardFormat format, uint64
     board::CardOptions options;
     options.format = format;
     options.sizeBytes = sizeBytes;
+    options.sectorsPerCluster = sectorsPerCluster;
     if (!cards_.Create(name, options, why))
         return false;
     if (!CardInSlot().empty())
         RemoveCard();
     return InsertCard(name, why);
+}
+
+bool Controls::PutOnCard(const std::string& hostFile, const std::string& cardPath, std::string* why)
+{
+    std::string files = CardFiles();
+    if (files.empty()) {
+        *why = "no card in the slot";
+        return false;
+    }
+    std::string target = files + cardPath;
+    std::string output;
+    int status = board::RunProgram(board::FindSystemProgram("mkdir"), {"-p", target.substr(0, target.rfind('/'))},
+                                   "", &output);
+    if (status == 0)
+        status = board::RunProgram(board::FindSystemProgram("cp"), {"-r", "--", hostFile, target}, "", &output);
+    if (status != 0) {
+        *why = "cannot put " + hostFile + " on the card: " + output;
+        return false;
+    }
+    return true;
+}
+
+bool Controls::CardOnUsb() const
+{
+    return state_.usb.gadgetLoaded.load() != 0 && !CardInSlot().empty();
 }
 
 std::string Controls::CardInSlot() const

@@ -93,8 +93,16 @@ public:
     void RemoveCard();
     // Leaves that many bytes free on the card in the slot (a filler file).
     bool FillCard(uint64_t freeBytes, std::string* why);
-    // Makes a new card (formatted by the recorder or elsewhere) and puts it in.
-    bool NewCard(const std::string& name, board::CardFormat format, uint64_t sizeBytes, std::string* why);
+    // Makes a new card (formatted by the recorder or elsewhere, with
+    // clusters of that many sectors) and puts it in.
+    bool NewCard(const std::string& name, board::CardFormat format, uint64_t sizeBytes, std::string* why,
+                 int sectorsPerCluster = board::CardOptions{}.sectorsPerCluster);
+    // Copies a host file onto the card in the slot (cardPath from its root,
+    // folders made as needed).
+    bool PutOnCard(const std::string& hostFile, const std::string& cardPath, std::string* why);
+    // The card is exported over USB (the device's mass-storage gadget holds
+    // it): the host side may change its files.
+    bool CardOnUsb() const;
     std::string CardInSlot() const;
     std::vector<std::string> CardNames() const;
     // Host folder of the card's files (empty when no card is in).

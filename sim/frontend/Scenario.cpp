@@ -106,20 +106,55 @@ bool ParseOutput(const std::string& text, Output& out)
     return true;
 }
 
+// "4K" .. "64K" (or bytes) -> sectors of 512 bytes in a FAT cluster.
+bool ParseCluster(const std::string& text, int& sectors)
+{
+    uint64_t bytes = 0;
+    if (!ParseSpace(text, bytes) || bytes < 512 || bytes > 65536 || (bytes & (bytes - 1)) != 0)
+        return false;
+    sectors = static_cast<int>(bytes / 512);
+    return true;
+}
+
 class LineParser
 {
 public:
+    // Words are separated by blanks; double quotes keep blanks in a word
+    // ("/MY_FOLDER/my clip.MOV"), and a backslash in them takes the next
+    // character as it is.
     LineParser(const std::string& line, Step& step) : step_(step)
     {
-        std::istringstream in(line);
-        std::string w;
-        while (in >> w)
-            words_.push_back(w);
+        size_t i = 0;
+        while (i < line.size()) {
+            while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+                ++i;
+            if (i == line.size())
+                break;
+            std::string word;
+            while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) {
+                if (line[i] != '"') {
+                    word += line[i++];
+                    continue;
+                }
+                for (++i; i < line.size() && line[i] != '"'; ++i) {
+                    if (line[i] == '\\' && i + 1 < line.size())
+                        ++i;
+                    word += line[i];
+                }
+                if (i == line.size())
+                    unterminated_ = true;
+                else
+                    ++i;
+            }
+            words_.push_back(word);
+        }
     }
 
     bool Parse(std::string* why)
     {
         why_ = why;
+        if (unterminated_)
+            return Fail("a quote is not closed");
         const std::string verb = Lower(Word(0));
         if (verb == "wait")
             return Kind(Step::Kind::kWait) && Count(2) && Duration(1, step_.ms);
@@ -153,10 +188,14 @@ public:
         if (verb == "hdmi" || verb == "usb") {
             Kind(verb == "hdmi" ? Step::Kind::kHdmi : Step::Kind::kUsb);
             std::string what = Lower(Word(1));
+            if (verb == "usb" && what == "put") {
+                step_.action = "put";
+                return ParsePut();
+            }
             if (what == "unplug")
                 return Count(2);
             if (what != "plug")
-                return Fail("say '" + verb + " plug' or '" + verb + " unplug'");
+                return Fail("say '" + verb + " plug' or '" + verb + " unplug'" + (verb == "usb" ? " or 'usb put'" : ""));
             step_.on = true;
             if (verb == "hdmi" && words_.size() == 3 && Lower(Word(2)) == "nosink") {
                 step_.sink = false;
@@ -224,14 +263,17 @@ private:
             return true;
         }
         if (a == "new" || a == "foreign" || a == "blank") {
-            if (words_.size() < 3 || words_.size() > 4)
-                return Fail("card " + a + " NAME [SIZE]");
+            size_t most = a == "blank" ? 4 : 5;
+            if (words_.size() < 3 || words_.size() > most)
+                return Fail("card " + a + " NAME [SIZE]" + (a == "blank" ? "" : " [CLUSTER]"));
             step_.name = Word(2);
-            if (step_.name.find('/') != std::string::npos || step_.name[0] == '.')
+            if (step_.name.empty() || step_.name.find('/') != std::string::npos || step_.name[0] == '.')
                 return Fail("a card name is a plain name");
             step_.sizeBytes = 4ull << 30;
-            if (words_.size() == 4 && !ParseSize(Word(3), step_.sizeBytes))
+            if (words_.size() >= 4 && !ParseSize(Word(3), step_.sizeBytes))
                 return Fail("card size like 512M or 4G (32M to 64G)");
+            if (words_.size() == 5 && !ParseCluster(Word(4), step_.clusterSectors))
+                return Fail("a cluster size is a power of two from 512 to 64K, like 16K");
             return true;
         }
         if (a == "fill") {
@@ -241,16 +283,23 @@ private:
                 return Fail("card fill FREE: the space left free, like 40M or 512K");
             return true;
         }
-        if (a == "put") {
-            if (!Count(4))
-                return false;
-            step_.source = Word(2);
-            step_.name = Word(3);
-            if (step_.name[0] != '/' || step_.name.find("..") != std::string::npos)
-                return Fail("card put HOSTFILE /CARDPATH (the card path starts with '/')");
-            return true;
-        }
+        if (a == "put")
+            return ParsePut();
         return Fail("card insert, remove, new, foreign, blank, fill or put");
+    }
+
+    // card put | usb put HOSTFILE /CARDPATH
+    bool ParsePut()
+    {
+        if (!Count(4))
+            return false;
+        step_.source = Word(2);
+        step_.name = Word(3);
+        if (step_.source.empty() || step_.name.empty() || step_.name[0] != '/' ||
+            step_.name.find("/../") != std::string::npos || step_.name.size() < 2 ||
+            step_.name.compare(step_.name.size() - 3, 3, "/..") == 0)
+            return Fail(Word(0) + " put HOSTFILE /CARDPATH (the card path starts with '/' and stays on the card)");
+        return true;
     }
 
     // flash fault mtdN flip OFFSET | flash fault mtdN fail | flash fault off | flash erase mtdN
@@ -432,11 +481,26 @@ private:
                 return Fail("colours are written #RRGGBB");
             return end == 6 || Int(6, 0, 255, c.tolerance);
         }
+        if (what == "usb") {
+            c.what = Check::What::kUsb;
+            std::string v = Lower(Word(2));
+            if (v != "exported" && v != "unexported")
+                return Fail("expect usb exported|unexported");
+            c.on = v == "exported";
+            return CountTo(end, 3);
+        }
         if (what == "box") {
             c.what = Check::What::kBox;
             if (end < 3)
                 return Fail("expect box TEXT");
             c.name = Rest(2, end);
+            return true;
+        }
+        if (what == "new" && Lower(Word(2)) == "box") {
+            c.what = Check::What::kNewBox;
+            if (end < 4)
+                return Fail("expect new box TEXT");
+            c.name = Rest(3, end);
             return true;
         }
         if (what == "text") {
@@ -548,6 +612,7 @@ private:
 
     Step& step_;
     std::vector<std::string> words_;
+    bool unterminated_ = false;
     std::string* why_ = nullptr;
 };
 
@@ -608,6 +673,7 @@ bool ParseScenario(const std::string& path, Scenario& out, std::string* why)
 const char* ScenarioSyntax()
 {
     return R"(Scenario files: one step a line, run in order; '#' starts a comment line.
+Words in double quotes may hold blanks ("/MY_FOLDER/my clip.MOV").
 Durations: 500ms, 2s, 1.5s, 1m.  Keys: F1 (power) F2 F3 MENU MODE DISPLAY T W
 UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario starts.
   wait DURATION                    let time pass
@@ -619,8 +685,9 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
                                    MIC (external microphone plugged) WRITE_PROTECT
   card insert [NAME]               a card of the board (default: the last one removed)
   card remove
-  card new NAME [SIZE]             a new card formatted by the recorder, put in (SIZE 4G)
-  card foreign NAME [SIZE]         a new card formatted elsewhere, put in
+  card new NAME [SIZE] [CLUSTER]   a new card formatted by the recorder, put in (SIZE 4G;
+                                   CLUSTER 32K, or another like 16K)
+  card foreign NAME [SIZE] [CLUSTER]  a new card formatted elsewhere, put in
   card blank NAME [SIZE]           a new card never formatted, put in
   card put HOSTFILE /CARDPATH      copies a file of this machine onto the card in the slot
   card fill FREE                   fill the card in the slot to leave FREE (40M, 512K, 0)
@@ -629,6 +696,7 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
                                    noise DB [DB] | wav FILE [GAIN_DB] | host
   hdmi plug [nosink] | hdmi unplug nosink: a cable without a display answering
   usb plug | usb unplug
+  usb put HOSTFILE /CARDPATH       the USB host copies a file onto the exported card
   battery N                        level 0 (empty) .. 7 (full)
   adapter on|off                   mains adapter
   volume N                         input-volume knob 0..127
@@ -650,6 +718,8 @@ UP DOWN LEFT RIGHT ENTER RECORD PLAY STOP.  The device is off when a scenario st
       file /PATH  |  no file /PATH (card paths, patterns allowed: /MY_FOLDER/*.MOV)
       power on|off                 card mounted|unmounted    console TEXT
       box TEXT                     the last message box the firmware opened holds TEXT
+      new box TEXT                 ... and it opened after the last box check that held
+      usb exported|unexported      the card is (not) exported over USB
       pixel lcd|hdmi X Y #RRGGBB [TOLERANCE]  (LCD as held: 320 x 240, GUI coordinates)
       text FONT [#RRGGBB] [at X Y] TEXT  the LCD shows TEXT as the firmware draws it in
                                    FONT (a16 a20 a24 f16): white edged with black unless

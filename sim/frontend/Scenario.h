@@ -25,6 +25,8 @@ struct Check
         kPixel,      // output, x, y, colour, tolerance
         kConsole,    // text
         kBox,        // text: the last box the firmware opened holds it
+        kNewBox,     // text: ... and it opened after the last box check that held
+        kUsb,        // on: the card is exported over USB
         kText,       // name: the text, font: a16 a20 a24 f16, colour; x, y or anywhere (x < 0)
         kDuration,   // name: a card path (pattern), durationMs, toleranceMs
     };
@@ -77,10 +79,11 @@ struct Step
     bool on = false;          // set, hdmi/usb plug, adapter
     bool sink = true;         // hdmi plug with a display answering
     std::string action;       // card: insert remove new foreign blank fill put; power: on off cut;
-                              // flash: flip fail off erase
-    std::string name;         // card name, console text, snapshot file; card put: the card path
-    std::string source;       // card put: the host file
+                              // flash: flip fail off erase; usb: put (else plug or unplug by `on`)
+    std::string name;         // card name, console text, snapshot file; card/usb put: the card path
+    std::string source;       // card/usb put: the host file
     uint64_t sizeBytes = 0;   // card new: its size; card fill: the space left free
+    int clusterSectors = 0;   // card new, foreign: sectors of a cluster (0: the recorder's 64)
     int number = 0;           // battery, volume, flash partition (N of mtdN)
     uint64_t offset = 0;      // flash fault flip: the byte
     Output output = Output::kLcd;

@@ -4,6 +4,7 @@
 #include "sim/board/camera/SyncMark.h"
 
 #include "sim/board/BoardPaths.h"
+#include "sim/board/KeyBits.h"
 #include "sim/board/Mounts.h"
 #include "sim/frontend/CardSummary.h"
 #include "sim/frontend/MediaProbe.h"
@@ -22,6 +23,7 @@ namespace vrec::frontend {
 namespace {
 
 constexpr int kPressMs = 150;
+constexpr int kKeyReadWaitMs = 3000;  // the longest a key waits for the firmware to read it
 constexpr int kPollMs = 50;
 
 std::string Hex(uint32_t rgb)
@@ -70,8 +72,39 @@ void ScenarioRunner::Note(const std::string& text)
     std::fflush(report_);
 }
 
+std::string ScenarioRunner::HostFile(const std::string& name) const
+{
+    return name.empty() || name[0] == '/' ? name : scenarioDir_ + "/" + name;
+}
+
+void ScenarioRunner::WatchUsb()
+{
+    bool onUsb = controls_.CardOnUsb();
+    if (onUsb == cardOnUsb_)
+        return;
+    cardOnUsb_ = onUsb;
+    if (onUsb)
+        Note("the card is on USB: the host sees its files in " + controls_.CardFiles());
+    else
+        Note("the card is back from USB");
+}
+
+bool ScenarioRunner::RunUsb(const Step& step, std::string* why)
+{
+    if (step.action != "put") {
+        controls_.PlugUsb(step.on);
+        return true;
+    }
+    if (!controls_.CardOnUsb()) {
+        *why = "the card is not exported over USB";
+        return false;
+    }
+    return controls_.PutOnCard(HostFile(step.source), step.name, why);
+}
+
 void ScenarioRunner::WatchFirmware()
 {
+    WatchUsb();
     std::string message;
     PowerEvent event = supervisor_.Poll(&message);
     if (event == PowerEvent::kNone)
@@ -94,10 +127,27 @@ void ScenarioRunner::Pass(int ms)
     WatchFirmware();
 }
 
+// A busy firmware reads its key lines late: a press that came and went in
+// between would be lost, so a key stays down until it has been read, and a
+// key goes down again only once its release has been read (F1 goes to the
+// power controller; nothing reads while the device is off).
+void ScenarioRunner::AwaitKeyRead(const std::vector<uint32_t>& keys, bool down)
+{
+    uint32_t lines = 0;
+    for (uint32_t key : keys)
+        lines |= key & ~static_cast<uint32_t>(board::keybit::kF1);
+    board::HardwareState& state = controls_.state();
+    auto seen = [&] { return (state.keyReads.mask.load() & lines) == (down ? lines : 0); };
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kKeyReadWaitMs);
+    while (lines != 0 && state.firmware.pid.load() != 0 && !seen() && std::chrono::steady_clock::now() < until)
+        Pass(10);
+}
+
 int ScenarioRunner::Run(const Scenario& scenario)
 {
     start_ = std::chrono::steady_clock::now();
     failures_ = 0;
+    boxesSeen_ = controls_.state().box.opened.load();
     size_t slash = scenario.path.rfind('/');
     scenarioDir_ = slash == std::string::npos ? "." : scenario.path.substr(0, slash);
     for (const Step& step : scenario.steps) {
@@ -127,18 +177,22 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         Pass(step.ms);
         return true;
     case Step::Kind::kPress:
+        AwaitKeyRead(step.keys, false);  // the last release of these keys was seen
         for (uint32_t key : step.keys)
             controls_.SetKey(key, true);
         Pass(kPressMs);
+        AwaitKeyRead(step.keys, true);
         for (uint32_t key : step.keys)
             controls_.SetKey(key, false);
         Pass(kPressMs);
         return true;
     case Step::Kind::kHold:
+        AwaitKeyRead(step.keys, false);
         for (uint32_t key : step.keys)
             controls_.SetKey(key, true);
         if (step.ms > 0) {
             Pass(step.ms);
+            AwaitKeyRead(step.keys, true);
             for (uint32_t key : step.keys)
                 controls_.SetKey(key, false);
         }
@@ -158,8 +212,7 @@ bool ScenarioRunner::RunStep(const Step& step, std::string* why)
         controls_.PlugHdmi(step.on, step.sink);
         return true;
     case Step::Kind::kUsb:
-        controls_.PlugUsb(step.on);
-        return true;
+        return RunUsb(step, why);
     case Step::Kind::kBattery:
         controls_.SetBattery(step.number);
         return true;
@@ -250,8 +303,8 @@ bool ScenarioRunner::RunFlash(const Step& step, std::string* why)
 bool ScenarioRunner::RunSound(const Step& step, std::string* why)
 {
     SoundSource source = step.sound;
-    if (source.kind == SoundSource::Kind::kWavFile && !source.wavFile.empty() && source.wavFile[0] != '/')
-        source.wavFile = scenarioDir_ + "/" + source.wavFile;
+    if (source.kind == SoundSource::Kind::kWavFile)
+        source.wavFile = HostFile(source.wavFile);
     return controls_.SetSoundSource(step.soundInput, source, why);
 }
 
@@ -267,7 +320,7 @@ bool ScenarioRunner::RunCamera(const Step& step, std::string* why)
     else if (step.action == "file") {
         // Relative to the scenario; the firmware runs elsewhere: it gets the
         // file's absolute path.
-        std::string name = step.name[0] == '/' ? step.name : scenarioDir_ + "/" + step.name;
+        std::string name = HostFile(step.name);
         char* full = realpath(name.c_str(), nullptr);
         std::string path = full ? full : "";
         std::free(full);
@@ -296,25 +349,8 @@ bool ScenarioRunner::RunCard(const Step& step, std::string* why)
         controls_.RemoveCard();
         return true;
     }
-    if (step.action == "put") {
-        std::string files = controls_.CardFiles();
-        if (files.empty()) {
-            *why = "no card in the slot";
-            return false;
-        }
-        std::string target = files + step.name;
-        std::string source = step.source[0] == '/' ? step.source : scenarioDir_ + "/" + step.source;
-        std::string output;
-        int status = board::RunProgram(board::FindSystemProgram("mkdir"), {"-p", target.substr(0, target.rfind('/'))},
-                                       "", &output);
-        if (status == 0)
-            status = board::RunProgram(board::FindSystemProgram("cp"), {"-r", source, target}, "", &output);
-        if (status != 0) {
-            *why = "cannot put " + step.source + " on the card: " + output;
-            return false;
-        }
-        return true;
-    }
+    if (step.action == "put")
+        return controls_.PutOnCard(HostFile(step.source), step.name, why);
     if (step.action == "insert") {
         if (!controls_.CardInSlot().empty()) {
             *why = "a card is in the slot already";
@@ -340,8 +376,10 @@ bool ScenarioRunner::RunCard(const Step& step, std::string* why)
     if (!inSlot.empty()) {
         lastRemovedCard_ = inSlot;
         controls_.RemoveCard();
-        Pass(500);  // the slot is seen empty before the new card goes in
+        Pass(1000);  // the slot is seen empty (for a few of the device's checks) before the new card goes in
     }
+    if (step.clusterSectors > 0)
+        return controls_.NewCard(step.name, format, step.sizeBytes, why, step.clusterSectors);
     return controls_.NewCard(step.name, format, step.sizeBytes, why);
 }
 
@@ -404,11 +442,24 @@ bool ScenarioRunner::Evaluate(const Check& check, std::string* got)
                 return false;
         return true;
     }
-    case Check::What::kBox: {
+    case Check::What::kBox:
+    case Check::What::kNewBox: {
         const board::BoxNote& box = state.box;
+        uint32_t opened = box.opened.load();
         std::string text(box.text, strnlen(box.text, sizeof(box.text)));
-        *got = box.opened.load() == 0 ? "no box was opened" : "the last box says \"" + Printable(text) + "\"";
-        return box.opened.load() != 0 && text.find(check.name) != std::string::npos;
+        bool fresh = check.what == Check::What::kBox || opened > boxesSeen_;
+        *got = opened == 0 ? "no box was opened"
+               : !fresh    ? "no box opened since the last box check"
+                           : "the last box says \"" + Printable(text) + "\"";
+        if (opened == 0 || !fresh || text.find(check.name) == std::string::npos)
+            return false;
+        boxesSeen_ = opened;
+        return true;
+    }
+    case Check::What::kUsb: {
+        bool onUsb = controls_.CardOnUsb();
+        *got = onUsb ? "the card is exported over USB" : "the card is not exported over USB";
+        return onUsb == check.on;
     }
     case Check::What::kText:
         return EvaluateText(check, got);

@@ -33,6 +33,11 @@ private:
     bool RunFlash(const Step& step, std::string* why);
     bool RunSound(const Step& step, std::string* why);
     bool RunCamera(const Step& step, std::string* why);
+    bool RunUsb(const Step& step, std::string* why);
+    // A file named in the scenario: relative names are found beside it.
+    std::string HostFile(const std::string& name) const;
+    // Says when the card goes to the USB host and comes back.
+    void WatchUsb();
     bool RunMonkey(const Step& step, std::string* why);
     bool Evaluate(const Check& check, std::string* got);
     bool Await(const Check& check, std::string* why);
@@ -40,6 +45,7 @@ private:
     bool EvaluateDuration(const Check& check, std::string* got);
     // Sleeps while watching the firmware.
     void Pass(int ms);
+    void AwaitKeyRead(const std::vector<uint32_t>& keys, bool down);
     void WatchFirmware();
     double Seconds() const;
     void Note(const std::string& text);
@@ -53,6 +59,8 @@ private:
     std::string fontDir_;
     std::map<std::string, FontImage> fonts_;
     int failures_ = 0;
+    bool cardOnUsb_ = false;
+    uint32_t boxesSeen_ = 0;  // boxes opened when a box check last held
     int crashes_ = 0;
     std::chrono::steady_clock::time_point start_;
 };

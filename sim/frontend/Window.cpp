@@ -8,6 +8,10 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +31,7 @@ namespace kb = board::keybit;
 namespace {
 
 constexpr int kWindowWidth = 1060;
-constexpr int kWindowHeight = 640;
+constexpr int kWindowHeight = 712;
 constexpr int kLcdX = 50, kLcdY = 92, kLcdScale = 2;
 constexpr int kPanelX = 750;
 
@@ -96,6 +100,45 @@ void Fill(SDL_Renderer* r, int x, int y, int w, int h, uint32_t rgb)
     SDL_RenderFillRect(r, &rect);
 }
 
+// Cards the window makes: as the recorder formats them, formatted
+// elsewhere, with clusters too small, never formatted.
+struct NewCardKind
+{
+    const char* label;
+    const char* prefix;
+    board::CardFormat format;
+    int sectorsPerCluster;
+};
+const NewCardKind kNewCardKinds[] = {
+    {"formatted by the recorder", "card", board::CardFormat::kDevice, 64},
+    {"formatted elsewhere", "elsewhere", board::CardFormat::kForeign, 64},
+    {"16 KB clusters", "clusters16k", board::CardFormat::kDevice, 32},
+    {"blank (never formatted)", "blank", board::CardFormat::kBlank, 64},
+};
+
+// Opens a folder in the desktop's file manager, without waiting for it.
+bool OpenFolder(const std::string& folder)
+{
+    std::string opener = board::FindSystemProgram("xdg-open");
+    if (opener.empty())
+        return false;
+    pid_t child = fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        // The grandchild belongs to init, so nobody waits for it here.
+        setsid();
+        if (fork() == 0) {
+            execl(opener.c_str(), opener.c_str(), folder.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return true;
+}
+
 std::string Stamp()
 {
     char text[32];
@@ -136,6 +179,8 @@ private:
     void NextCard();
     void NextSoundSource(SoundInputName input);
     void NextCameraSource();
+    void MakeNewCard();
+    void OpenCardFolder();
     bool SaveScreenshot();
 
     Controls& controls_;
@@ -153,6 +198,8 @@ private:
     std::vector<Row> rows_;
     std::string status_;
     std::string chosenCard_;
+    size_t newCardKind_ = 0;
+    bool cardOnUsb_ = false;
     ConsoleInput* console_ = nullptr;
 };
 
@@ -235,11 +282,19 @@ void Window::BuildRows()
                              Status("card: " + why);
                      }});
     rows_.push_back({"N", [this] { return "Card image: " + chosenCard_; }, [this] { NextCard(); }});
+    rows_.push_back({"Q", [this] { return std::string("New card: ") + kNewCardKinds[newCardKind_].label; },
+                     [this] { newCardKind_ = (newCardKind_ + 1) % (sizeof(kNewCardKinds) / sizeof(kNewCardKinds[0])); }});
+    rows_.push_back({"Z", [] { return std::string("Make that card and put it in"); }, [this] { MakeNewCard(); }});
     sw("P", "Write protect", Switch::kWriteProtect);
     rows_.push_back({"X", [this] { return std::string("HDMI cable: ") + (controls_.state().hdmi.cable ? "in" : "out"); },
                      [this] { controls_.PlugHdmi(!controls_.state().hdmi.cable); }});
     rows_.push_back({"U", [this] { return std::string("USB cable: ") + (controls_.state().usb.cable ? "in" : "out"); },
                      [this] { controls_.PlugUsb(!controls_.state().usb.cable); }});
+    rows_.push_back({"O", [this] {
+                         return std::string(controls_.CardOnUsb() ? "Card on USB: open its folder"
+                                                                  : "Card on USB: no (the device has it)");
+                     },
+                     [this] { OpenCardFolder(); }});
     rows_.push_back({"A", [this, onOff] { return "Mains adapter: " + onOff(controls_.state().power.adapter != 0); },
                      [this] { controls_.SetAdapter(!controls_.state().power.adapter); }});
     rows_.push_back({"- +", [this] { return "Battery level: " + std::to_string(controls_.state().power.batteryLevel.load()) + " / 7"; },
@@ -312,6 +367,40 @@ void Window::NextCard()
     if (!controls_.CardInSlot().empty()) {
         Status("card " + chosenCard_ + " goes in when the card in the slot is out (I)");
     }
+}
+
+// A new card of the kind chosen in the panel, named after the kind.
+void Window::MakeNewCard()
+{
+    const NewCardKind& kind = kNewCardKinds[newCardKind_];
+    std::vector<std::string> names = controls_.CardNames();
+    std::string name;
+    for (int n = 1; name.empty(); ++n) {
+        std::string candidate = std::string(kind.prefix) + "-" + std::to_string(n);
+        if (std::find(names.begin(), names.end(), candidate) == names.end())
+            name = candidate;
+    }
+    std::string why;
+    if (!controls_.NewCard(name, kind.format, 4ull << 30, &why, kind.sectorsPerCluster)) {
+        Status("card: " + why);
+        return;
+    }
+    chosenCard_ = name;
+    Status("card " + name + " (" + kind.label + ") is in the slot");
+}
+
+// While the card is exported the host may change it: its files are a folder here.
+void Window::OpenCardFolder()
+{
+    if (!controls_.CardOnUsb()) {
+        Status("the card is not on USB: plug the USB cable (U) while the device is idle");
+        return;
+    }
+    std::string folder = controls_.CardFiles();
+    if (OpenFolder(folder))
+        Status("opening " + folder);
+    else
+        Status("the card's files are in " + folder);
 }
 
 // Scene, colour bars, the video file (when a scenario chose one) and the
@@ -388,6 +477,9 @@ void Window::OnKey(const SDL_KeyboardEvent& key, bool down)
     case SDLK_e: toggle("E"); break;
     case SDLK_i: toggle("I"); break;
     case SDLK_n: toggle("N"); break;
+    case SDLK_q: toggle("Q"); break;
+    case SDLK_z: toggle("Z"); break;
+    case SDLK_o: toggle("O"); break;
     case SDLK_p: toggle("P"); break;
     case SDLK_x: toggle("X"); break;
     case SDLK_u: toggle("U"); break;
@@ -598,6 +690,11 @@ int Window::Run()
             Status(message);
             if (power == PowerEvent::kCrashed)
                 status = 1;
+        }
+        if (controls_.CardOnUsb() != cardOnUsb_) {
+            cardOnUsb_ = !cardOnUsb_;
+            Status(cardOnUsb_ ? "the card is on USB: its files are in " + controls_.CardFiles() + " (O opens the folder)"
+                              : "the card is back from USB");
         }
         Render();
         SDL_RenderPresent(renderer_);

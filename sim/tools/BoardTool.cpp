@@ -76,6 +76,7 @@ struct BlockTarget
     uint64_t start = 0;
     uint64_t size = 0;
     bool present = true;   // a card is in the slot
+    bool busy = false;     // the card is exported over USB: the host has it
     bool readOnly = false;
     bool flash = false;    // past the file's end the bytes are erased (0xFF)
     int mtd = 0;           // N of "/dev/mtdN"
@@ -90,6 +91,7 @@ BlockTarget ResolveBlock(Context& ctx, const std::string& arg)
         target.file = ctx.cards.SlotImage();
         target.present = !target.file.empty() && ctx.state().card.inserted;
         target.readOnly = ctx.state().card.writeProtected != 0;
+        target.busy = ctx.state().usb.gadgetLoaded != 0;
         if (!target.present)
             return target;
         struct stat st;
@@ -212,6 +214,8 @@ int RunDd(Context& ctx)
     for (BlockTarget* t : {&in, &out}) {
         if (t->device && !t->present)
             return Complain(ctx, "can't open device: No such device or address", 1);
+        if (t->device && t->busy)
+            return Complain(ctx, "can't open device: Device or resource busy", 1);
     }
     if (out.device && out.readOnly)
         return Complain(ctx, "can't open '" + ctx.Device(ops["of"]) + "': Read-only file system", 1);
@@ -325,7 +329,13 @@ int RunMount(Context& ctx)
         std::string dir = ctx.Device(positional.back());
         status = MountTmpfs(ctx.paths, dir, options, &message);
     } else if (positional.size() == 2 && ctx.Device(positional[0]) == kCardPartition) {
-        status = MountCard(ctx.paths, ctx.cards, ctx.Device(positional[1]), &message);
+        if (ctx.state().usb.gadgetLoaded) {
+            // The USB host has the card now.
+            message = "mounting " + std::string(kCardPartition) + " failed: Device or resource busy";
+            status = 32;
+        } else {
+            status = MountCard(ctx.paths, ctx.cards, ctx.Device(positional[1]), &message);
+        }
     } else {
         message = "mounting " + ctx.Device(positional[0]) + " failed: No such device";
         status = 32;
@@ -363,6 +373,8 @@ int RunFdisk(Context& ctx)
             BlockTarget card = ResolveBlock(ctx, a);
             if (!card.present)
                 return Complain(ctx, "cannot open " + std::string(kCardDevice) + ": No medium found", 1);
+            if (card.busy)
+                return Complain(ctx, "cannot open " + std::string(kCardDevice) + ": Device or resource busy", 1);
             if (card.readOnly)
                 return Complain(ctx, "cannot open " + std::string(kCardDevice) + ": Read-only file system", 1);
             args.push_back(card.file);
@@ -413,6 +425,8 @@ int RunMkdosfs(Context& ctx)
     BlockTarget part = ResolveBlock(ctx, device);
     if (!part.present)
         return Complain(ctx, "unable to open " + std::string(kCardPartition) + ": No such device or address", 1);
+    if (part.busy)
+        return Complain(ctx, "unable to open " + std::string(kCardPartition) + ": Device or resource busy", 1);
     if (part.readOnly)
         return Complain(ctx, "unable to open " + std::string(kCardPartition) + ": Read-only file system", 1);
     if (IsMounted(ctx.paths, kCardPartition))
@@ -436,11 +450,24 @@ int RunModprobe(Context& ctx)
         return Complain(ctx, "missing module name", 1);
     if (ctx.args[0] != "g_file_storage")
         return Complain(ctx, "FATAL: Module " + ctx.args[0] + " not found.", 1);
+    bool card = false;
     for (size_t i = 1; i < ctx.args.size(); ++i) {
         const std::string& a = ctx.args[i];
-        if (a.rfind("file=", 0) == 0 && ctx.Device(a.substr(5)) != kCardDevice)
+        if (a.rfind("file=", 0) != 0)
+            continue;
+        if (ctx.Device(a.substr(5)) != kCardDevice)
             return Complain(ctx, "ERROR: could not insert 'g_file_storage': No such device", 1);
+        card = true;
     }
+    if (!card)
+        return Complain(ctx, "ERROR: could not insert 'g_file_storage': Invalid argument (no file=)", 1);
+    if (ctx.state().usb.gadgetLoaded)
+        return Complain(ctx, "ERROR: could not insert 'g_file_storage': File exists", 1);
+    if (!ctx.state().card.inserted || ctx.cards.SlotImage().empty())
+        return Complain(ctx, "ERROR: could not insert 'g_file_storage': No medium found", 1);
+    // The card goes to the USB host; the device cannot mount it until rmmod.
+    if (IsMounted(ctx.paths, kCardPartition))
+        return Complain(ctx, "ERROR: could not insert 'g_file_storage': Device or resource busy", 1);
     ctx.state().usb.gadgetLoaded = 1;
     return 0;
 }

@@ -130,13 +130,22 @@ TEST_F(BoardToolTest, DateSetsTheDeviceClockOnly)
     EXPECT_NE(vsystem("date 2012-07-01"), 0);
 }
 
-TEST_F(BoardToolTest, UsbGadgetModule)
+TEST_F(BoardToolTest, UsbGadgetModuleHandsTheUnmountedCardToTheHost)
 {
-    EXPECT_EQ(vsystem("modprobe g_file_storage file=/dev/mmcblk0 removable=1"), 0);
+    const char* modprobe = "modprobe g_file_storage file=/dev/mmcblk0 removable=1";
+    ASSERT_EQ(IsMount("/dev/mmcblk0p1"), 1);
+    EXPECT_NE(vsystem(modprobe), 0) << "not while the device has it mounted";
+    EXPECT_EQ(State().usb.gadgetLoaded.load(), 0);
+    ASSERT_EQ(vsystem("umount /dev/mmcblk0p1"), 0);
+    EXPECT_EQ(vsystem(modprobe), 0);
     EXPECT_EQ(State().usb.gadgetLoaded.load(), 1);
+    EXPECT_NE(vsystem(modprobe), 0) << "loaded already";
+    EXPECT_NE(vsystem("mount /dev/mmcblk0p1 /media/mmcblk0p1"), 0) << "the host has the card";
+    EXPECT_NE(vsystem("mkdosfs -F 32 /dev/mmcblk0p1"), 0);
     EXPECT_EQ(vsystem("rmmod g_file_storage"), 0);
     EXPECT_EQ(State().usb.gadgetLoaded.load(), 0);
     EXPECT_NE(vsystem("rmmod g_file_storage"), 0);
+    EXPECT_EQ(vsystem("mount /dev/mmcblk0p1 /media/mmcblk0p1"), 0);
     EXPECT_NE(vsystem("modprobe snd_dummy"), 0);
 }
 

@@ -256,7 +256,7 @@ TEST_F(FrontendScenario, TheWindowOpensUnderAVirtualDisplay)
     vrec::board::RgbImage picture = vrec::board::ReadPng(shot, &why);
     ASSERT_FALSE(picture.empty()) << why;
     EXPECT_EQ(picture.width, 1060);
-    EXPECT_EQ(picture.height, 640);
+    EXPECT_EQ(picture.height, 712);
     // The device ran while the window was open and was shut down when it closed.
     vrec::board::HardwareStateFile state(root_);
     EXPECT_EQ(state.state().firmware.boots.load(), 1u);

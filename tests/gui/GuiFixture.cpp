@@ -29,6 +29,11 @@ using vrec::board::RgbImage;
 void GuiTest::SetUp()
 {
     PanelTest::SetUp();
+    BringUpGui();
+}
+
+void BringUpGui()
+{
     g_bQuit = 0;
     g_bSdCard = 1;
     g_bPowerOffReq = 0;
@@ -58,12 +63,17 @@ void GuiTest::SetUp()
 void GuiTest::TearDown()
 {
     StopLoop();
+    TakeDownGui();
+    PanelTest::TearDown();
+}
+
+void TakeDownGui()
+{
     FB_Exit();
     KEY_Exit();
     MSP430_Exit();
     RTC_Exit();
     LED_Exit();
-    PanelTest::TearDown();
 }
 
 vrec::board::HardwareState& PanelTest::State()

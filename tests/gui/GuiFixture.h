@@ -58,6 +58,12 @@ protected:
     static std::string ActiveScreen();
 };
 
+// The devices, resources and screens as the application main thread brings
+// them up (the screens once per process), and down again; for fixtures
+// that need more than GuiTest.
+void BringUpGui();
+void TakeDownGui();
+
 // The firmware's devices and GUI brought up in this process, as the
 // application main thread does.
 class GuiTest : public PanelTest

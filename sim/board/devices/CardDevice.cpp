@@ -93,6 +93,11 @@ std::shared_ptr<BoardDevice> OpenCard(Board& board, int flags, bool partition)
         errno = ENOMEDIUM;
         return nullptr;
     }
+    // Exported over USB: the host has the card.
+    if (board.state().usb.gadgetLoaded) {
+        errno = EBUSY;
+        return nullptr;
+    }
     int access = flags & O_ACCMODE;
     if (access != O_RDONLY && board.state().card.writeProtected) {
         errno = EROFS;

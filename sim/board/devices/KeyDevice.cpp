@@ -17,7 +17,10 @@ namespace {
 class KeyDevice : public BoardDevice
 {
 public:
-    explicit KeyDevice(Board& board) : keys_(board.state().keys), polls_(board.state().keyPolls) {}
+    explicit KeyDevice(Board& board)
+        : keys_(board.state().keys), polls_(board.state().keyPolls), reads_(board.state().keyReads)
+    {
+    }
 
     ssize_t Read(void* buf, size_t count) override
     {
@@ -39,6 +42,8 @@ public:
         // F1 belongs to the power controller.
         seenMask_ = keys_.mask.load() & ~keybit::kF1;
         fresh_ = false;
+        reads_.mask = seenMask_;
+        reads_.count.fetch_add(1);
         auto* out = static_cast<unsigned char*>(buf);
         for (int i = 0; i < 4; ++i)
             out[i] = static_cast<unsigned char>(seenMask_ >> (8 * i));
@@ -60,6 +65,7 @@ private:
 
     KeyLines& keys_;
     KeyPolls& polls_;
+    KeyReads& reads_;
     std::mutex lock_;
     bool fresh_ = true;
     uint32_t seenChanges_ = 0;
