@@ -68,16 +68,6 @@ std::string MakeFreshBoard(const std::string& name)
     RemoveAfterPassing(root);
     if (Shell("cp -a --sparse=always " + templ + " " + root) != 0)
         ADD_FAILURE() << "cannot copy the template board to " << root;
-    // A fresh board's clock starts at the epoch now, not when the template
-    // was made (a template outlives an hour of test runs).
-    {
-        vrec::board::HardwareStateFile file(root);
-        if (file.ok()) {
-            vrec::board::HardwareState& state = file.state();
-            state.clock.rtcOffsetUs = -vrec::board::BoardBaseTimeUs(state);
-            state.clock.systemOffsetUs = state.clock.rtcOffsetUs.load();
-        }
-    }
     // The template's mount link names the template; power-on remounts.
     return root;
 }
