@@ -113,7 +113,12 @@ TEST_F(BootTest, ASettingChangedInTheMenuSurvivesPowerOff)
     SetClock();
     Boot();
     ExpectScreen("player");
-    Tap(KEY_MENU);
+    // The player screen takes MENU once its first picture is up: press again
+    // as a person would.
+    for (int attempt = 0; attempt < 10 && ActiveScreen() != "menu"; ++attempt) {
+        Tap(KEY_MENU);
+        WaitFor([] { return ActiveScreen() == "menu"; }, 1000);
+    }
     ExpectScreen("menu");
     Tap(KEY_RIGHT);
     Tap(KEY_DOWN);    // Setup
