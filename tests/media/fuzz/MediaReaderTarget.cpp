@@ -12,14 +12,7 @@ namespace {
 int MediaReaderRound(const uint8_t* data, size_t size)
 {
     const std::string path = ScratchPath(vrec::test::MediaFuzzExtension(data, size));
-    switch (vrec::test::MediaReaderFuzzOne(data, size, path.c_str(), path.c_str())) {
-    case 0:
-        return kAccepted;
-    case vrec::test::kFuzzViolation:
-        return kViolation;
-    default:
-        return kRefused;
-    }
+    return vrec::test::FuzzTargetResult(vrec::test::MediaReaderFuzzOne(data, size, path.c_str(), path.c_str()));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // target and by the test that replays the seed corpus.
 #pragma once
 
+#include "tests/fuzz/FuzzTarget.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -18,5 +20,13 @@ bool WriteFuzzInput(const char* path, const uint8_t* data, size_t size);
 // firmware names it) and looks samples up all over both tracks. Returns
 // Open's result (0, 1, 2) or kFuzzViolation.
 int MovReaderFuzzOne(const uint8_t* data, size_t size, const char* devicePath, const char* hostPath);
+
+// A reader round's result as the fuzz targets report it.
+inline int FuzzTargetResult(int readerResult)
+{
+    if (readerResult == 0)
+        return vrec::fuzz::kAccepted;
+    return readerResult == kFuzzViolation ? vrec::fuzz::kViolation : vrec::fuzz::kRefused;
+}
 
 }  // namespace vrec::test

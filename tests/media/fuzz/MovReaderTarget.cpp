@@ -10,14 +10,7 @@ namespace {
 int MovReaderRound(const uint8_t* data, size_t size)
 {
     static const std::string path = ScratchPath(".mov");
-    switch (vrec::test::MovReaderFuzzOne(data, size, path.c_str(), path.c_str())) {
-    case 0:
-        return kAccepted;
-    case vrec::test::kFuzzViolation:
-        return kViolation;
-    default:
-        return kRefused;
-    }
+    return vrec::test::FuzzTargetResult(vrec::test::MovReaderFuzzOne(data, size, path.c_str(), path.c_str()));
 }
 
 }  // namespace
