@@ -3,8 +3,8 @@
 // Reports the process's resident memory at the start and the end (the goal:
 // flat within 2 MiB), the frames lost (by the camera's stamps, inside each
 // file and across the split) and the frame times the camera found no
-// buffer for (the goal: none), and whether both files decode without an
-// error. Real time and a heavy load: not part of `make bench` nor of the
+// buffer for (the goal: none), the sound capture overruns and monitor
+// underruns, and whether both files decode without an error. Real time and a heavy load: not part of `make bench` nor of the
 // tests; run it by hand:
 //   cmake --build build --target soak_bench && build/bench/soak_bench [--minutes N]
 #include "bench/support/BenchBoard.h"
@@ -78,7 +78,10 @@ int main(int argc, char** argv)
     g_RemainMedia.Update();
     g_bRecPause = 0;
     g_nRecPos = 0;
-    const uint32_t droppedBefore = vrec::board::Board::Get().state().camera.dropped.load();
+    vrec::board::HardwareState& hardware = vrec::board::Board::Get().state();
+    const uint32_t droppedBefore = hardware.camera.dropped.load();
+    const uint32_t overrunsBefore = hardware.sound.capture.xruns.load();
+    const uint32_t underrunsBefore = hardware.sound.playback.xruns.load();
     g_bRecording = 1;
     if (!vrec::test::WaitUntil([] { return g_bMovWriterRunning != 0; }, 10.0)) {
         std::fprintf(stderr, "soak: the writer did not start\n");
@@ -88,14 +91,22 @@ int main(int argc, char** argv)
     const double residentStart = ResidentMiB();
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(minutes * 60 - 10);
     while (std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::seconds(60));
-        std::printf("soak: %.0f MiB resident, %zu file(s)\n", ResidentMiB(), Movies().size());
+        const std::chrono::duration<double> left = end - std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(std::min(std::chrono::duration<double>(60.0), left));
+        std::printf("soak: %.0f MiB resident, %zu file(s), %u frame times without a buffer, %u overruns, %u underruns\n",
+                    ResidentMiB(), Movies().size(), hardware.camera.dropped.load() - droppedBefore,
+                    hardware.sound.capture.xruns.load() - overrunsBefore,
+                    hardware.sound.playback.xruns.load() - underrunsBefore);
         std::fflush(stdout);
     }
     const double residentEnd = ResidentMiB();
     REC_Stop();
     vrec::test::WaitUntil([] { return g_bMovWriterRunning == 0; }, 30.0);
-    const uint32_t dropped = vrec::board::Board::Get().state().camera.dropped.load() - droppedBefore;
+    const uint32_t dropped = hardware.camera.dropped.load() - droppedBefore;
+    // An overrun loses sound from the recording; an underrun of the monitor
+    // output is a click in the headphones only.
+    const uint32_t overruns = hardware.sound.capture.xruns.load() - overrunsBefore;
+    const uint32_t underruns = hardware.sound.playback.xruns.load() - underrunsBefore;
 
     long long lost = 0;
     bool allValid = true;
@@ -118,10 +129,12 @@ int main(int argc, char** argv)
                     FileBytes(movie), frames.size(), fileLost, errors.empty() ? "decodes cleanly" : errors.c_str());
     }
     std::printf("soak: %.1f min of HD in %zu file(s); resident %.1f MiB at the start, %.1f MiB at the end "
-                "(end/start %.3f, %+.1f MiB); %lld frames lost, %u frame times without a buffer; files %s\n",
+                "(end/start %.3f, %+.1f MiB); %lld frames lost, %u frame times without a buffer; "
+                "%u sound capture overruns, %u monitor underruns; files %s\n",
                 minutes, movies.size(), residentStart, residentEnd, residentEnd / residentStart,
-                residentEnd - residentStart, lost, dropped, allValid ? "valid" : "NOT valid");
+                residentEnd - residentStart, lost, dropped, overruns, underruns, allValid ? "valid" : "NOT valid");
     pipeline.LeaveRecorder();
-    const bool pass = movies.size() >= 2 && allValid && residentEnd - residentStart <= 2.0;
+    const bool pass = movies.size() >= 2 && allValid && residentEnd - residentStart <= 2.0 && lost == 0 && dropped == 0 &&
+                      overruns == 0;
     return pass ? 0 : 1;
 }
