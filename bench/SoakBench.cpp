@@ -4,8 +4,8 @@
 // flat within 2 MiB), the frames lost (by the camera's stamps, inside each
 // file and across the split) and the frame times the camera found no
 // buffer for (the goal: none), the sound capture overruns and monitor
-// underruns, and whether both files decode without an error. Real time and a heavy load: not part of `make bench` nor of the
-// tests; run it by hand:
+// underruns, and whether both files decode without an error. Real time and
+// a heavy load: not part of `make bench` nor of the tests; run it by hand:
 //   cmake --build build --target soak_bench && build/bench/soak_bench [--minutes N]
 #include "bench/support/BenchBoard.h"
 #include "Lib/Global.h"
