@@ -8,7 +8,6 @@
 #include "Middleware/CODEC/Video.h"
 #include "Middleware/VPFE/Capture.h"
 
-#include <assert.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -126,7 +125,8 @@ static BITMAP* ToBitmap(Buffer_Handle hPicture)
 {
     size_t nBytes = offsetof(BITMAP, aPixels) + static_cast<size_t>(THUMB_WIDTH) * THUMB_HEIGHT * 2;
     BITMAP* pBmp = static_cast<BITMAP*>(malloc(nBytes));
-    assert(pBmp);
+    if (!pBmp)
+        return nullptr;  // the grid shows the file without its picture
     pBmp->nWidth = THUMB_WIDTH;
     pBmp->nHeight = THUMB_HEIGHT;
     const unsigned char* pRow = reinterpret_cast<const unsigned char*>(Buffer_getUserPtr(hPicture));
