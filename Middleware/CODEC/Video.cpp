@@ -174,6 +174,12 @@ static void ReturnQueuedFrames(VideoEnv* pEnv)
 void VideoEncodeLoop(VideoEnv* pEnv)
 {
     int nPreRec = (g_bAfterRecMode || g_bAfterRecording) ? 0 : static_cast<int>(GetParameter("/Rec Option/PRE REC", nullptr));
+    // The capture thread reads the recording size as its recorder run starts;
+    // until it has taken the run's first frame the size may be the last run's.
+    while (!g_bStartRecCap && g_bRecorder && !g_bQuit && GetActionMode() == ACTION_MODE_MOVIE)
+        SleepMS(10);
+    if (!g_bStartRecCap)
+        return;
     printf("S:ENC\n");
     if (!VideoEncCreateVenc1(g_nVideoRecordWidth, g_nVideoRecordHeight)) {
         gblSetQuit();
